@@ -1,0 +1,38 @@
+#pragma once
+// Maps a 0..1 "Input Gain" parameter to decibels (linear, 0 dB at 0.5) and
+// to a gain factor. Each deliverable picks its law at compile time:
+//   GainLaw<48>        the reverb: -24..+24 dB
+//   GainLaw<24>        most effects: -12..+12 dB
+//   GainLaw<24, true>  the echoes: as above, but exactly 0 gives silence
+// Pure functions; any thread.
+
+#include <cmath>
+
+namespace kqfx {
+
+template <int GainRange, bool ZeroIsSilence = false>
+struct GainLaw {
+  static constexpr int kRange = GainRange;
+
+  // Decibels shown for a parameter value.
+  static float gain2display(float x) {
+    const float d = static_cast<float>(static_cast<double>(x) - 0.5);
+    return static_cast<float>(static_cast<double>(d) * GainRange);
+  }
+
+  // The gain factor: 10^(dB / 10). The exponent divides by 10, so the span
+  // of factors is wider than the decibels shown suggest; 0.5 gives 1.
+  static float gain2factor(float x) {
+    if constexpr (ZeroIsSilence) {
+      if (x == 0.0f) return 0.0f;
+    }
+    const float d = gain2display(x);
+    return static_cast<float>(std::pow(10.0, static_cast<double>(d) / 10.0));
+  }
+};
+
+using ReverbGain = GainLaw<48>;
+using StandardGain = GainLaw<24>;
+using EchoGain = GainLaw<24, true>;
+
+}  // namespace kqfx

@@ -1,0 +1,5 @@
+#include "Grubbel.h"
+
+#include "kqfx/framework/PluginEntry.h"
+
+KQFX_PLUGIN_ENTRY(kqfx::Grubbel)

@@ -1,0 +1,52 @@
+#pragma once
+// Grubbel: a sample-by-sample hard limiter with input gain. No look-ahead,
+// attack or release: every sample is clipped at the ceiling.
+
+#include "kqfx/dsp/GainLaw.h"
+#include "kqfx/plugin/StereoEffect.h"
+
+namespace kqfx {
+
+class Grubbel final : public StereoEffect<Grubbel, 2> {
+ public:
+  using Gain = StandardGain;
+  enum Parameter : int32_t { kInputGain = 0, kLimit = 1 };
+  static constexpr ParameterTable kParameters{{
+      {"Input Gain", "dB", 0.5f},
+      {"Limit", "dB", 1.0f},
+  }};
+
+  explicit Grubbel(HostCallback callback)
+      : StereoEffect(callback, fourCharCode("KQGR"), kParameters) {}
+
+  // Strict comparisons: a sample equal to the ceiling passes, NaN stays NaN.
+  static float limitTo(float sample, float ceiling) {
+    if (sample > ceiling) return ceiling;
+    if (sample < -ceiling) return -ceiling;
+    return sample;
+  }
+
+  template <class Output>
+  void render(const float* inL, const float* inR, float* outL, float* outR, int32_t n) {
+    SmoothParameter& gain = smoother(kInputGain);
+    SmoothParameter& limit = smoother(kLimit);
+    for (int32_t i = 0; i < n; ++i) {
+      gain.tick();
+      limit.tick();
+      const float ceiling = limit.getCurrentValue();
+      const float g = Gain::gain2factor(gain.getCurrentValue());
+      Output::store(outL[i], limitTo(g * inL[i], ceiling));
+      Output::store(outR[i], limitTo(g * inR[i], ceiling));
+    }
+  }
+
+  void displayValue(int32_t index, float target, char* text) {
+    if (index == kInputGain) {
+      float2string(Gain::gain2display(target), text);
+    } else {
+      dB2string(target, text);
+    }
+  }
+};
+
+}  // namespace kqfx

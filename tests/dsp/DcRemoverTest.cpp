@@ -1,0 +1,49 @@
+// The DC blocker: a step decays by 0.9999 per frame, channels apart.
+
+#include <gtest/gtest.h>
+
+#include "kqfx/dsp/DcRemover.h"
+
+namespace kqfx {
+namespace {
+
+TEST(DcRemover, AConstantDecaysByTheFilterPole) {
+  DcRemover dc;
+  float expected = 1.0f;
+  EXPECT_EQ(dc.removeDC(1.0f, 0, 1), 1.0f);
+  for (int n = 2; n < 50; ++n) {
+    expected = static_cast<float>(1.0 + 0.9999 * expected - 1.0);
+    ASSERT_EQ(dc.removeDC(1.0f, 0, n), expected) << n;
+  }
+  EXPECT_EQ(dc.removeDC(1.0f, 0, 50), static_cast<float>(1.0 + 0.9999 * expected - 1.0));
+}
+
+TEST(DcRemover, ChannelsKeepTheirOwnMemory) {
+  DcRemover dc;
+  for (int n = 1; n <= 10; ++n) dc.removeDC(1.0f, 0, n);
+  EXPECT_EQ(dc.removeDC(0.5f, 1, 11), 0.5f);
+}
+
+TEST(DcRemover, CountOfZeroPassesTheSampleAndKeepsTheMemory) {
+  DcRemover a, b;
+  a.removeDC(1.0f, 0, 1);
+  b.removeDC(1.0f, 0, 1);
+  EXPECT_EQ(a.removeDC(0.3f, 0, 0), 0.3f);
+  EXPECT_EQ(a.removeDC(0.3f, 0, -4), 0.3f);
+  EXPECT_EQ(a.removeDC(1.0f, 0, 2), b.removeDC(1.0f, 0, 2));
+}
+
+TEST(SaturatingFrameCount, StopsAtItsLargestValue) {
+  SaturatingFrameCount count;
+  EXPECT_EQ(count.next(), 1);
+  EXPECT_EQ(count.next(), 2);
+  count.restart();
+  EXPECT_EQ(count.next(), 1);
+  SaturatingFrameCount late(INT32_MAX - 1);
+  EXPECT_EQ(late.next(), INT32_MAX);
+  EXPECT_EQ(late.next(), INT32_MAX);
+  EXPECT_EQ(late.value(), INT32_MAX);
+}
+
+}  // namespace
+}  // namespace kqfx
