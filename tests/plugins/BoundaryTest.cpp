@@ -6,6 +6,7 @@
 #include <string>
 
 #include "RecordingHost.h"
+#include "Deliverables.h"
 #include "TestPlugins.h"
 
 namespace kqfx {
@@ -14,11 +15,7 @@ namespace {
 using host::PluginInstance;
 using host::PluginLibrary;
 
-struct Deliverable {
-  const char* name;
-  int32_t uniqueId;
-  int32_t numParams;
-};
+using test::Deliverable;
 
 class Boundary : public ::testing::TestWithParam<Deliverable> {
  protected:
@@ -138,9 +135,8 @@ TEST_P(Boundary, OutOfMemoryFlagIsExportedClear) {
   EXPECT_FALSE(*oome);
 }
 
-INSTANTIATE_TEST_SUITE_P(Deliverables, Boundary,
-                         ::testing::Values(Deliverable{"Pellvo", 0x4B515045, 1},
-                                           Deliverable{"Grubbel", 0x4B514752, 2}), test::PluginNamePrinter());
+INSTANTIATE_TEST_SUITE_P(Deliverables, Boundary, ::testing::ValuesIn(test::deliverables()),
+                         test::PluginNamePrinter());
 
 }  // namespace
 }  // namespace kqfx

@@ -8,6 +8,7 @@
 #include <set>
 #include <string>
 
+#include "Deliverables.h"
 #include "TestPlugins.h"
 
 namespace kqfx {
@@ -30,14 +31,16 @@ std::set<std::string> definedDynamicSymbols(const std::string& path) {
 const std::set<std::string> kCommonExports = {"main_plugin", "VSTPluginMain", "oome",
                                               "hostCanDos", "plugCanDos"};
 
-class Exports : public ::testing::TestWithParam<const char*> {};
+class Exports : public ::testing::TestWithParam<test::Deliverable> {};
 
 TEST_P(Exports, OnlyTheEntryPointsAndTablesAreVisible) {
-  EXPECT_EQ(definedDynamicSymbols(test::pluginPath(GetParam())), kCommonExports);
+  std::set<std::string> expected = kCommonExports;
+  expected.insert(GetParam().extraExports.begin(), GetParam().extraExports.end());
+  EXPECT_EQ(definedDynamicSymbols(test::pluginPath(GetParam().name)), expected);
 }
 
 TEST_P(Exports, CapabilityTablesHoldTheirTextsInOrder) {
-  host::PluginLibrary library(test::pluginPath(GetParam()));
+  host::PluginLibrary library(test::pluginPath(GetParam().name));
   auto hostCanDos = static_cast<const char* const*>(library.symbol("hostCanDos"));
   auto plugCanDos = static_cast<const char* const*>(library.symbol("plugCanDos"));
   ASSERT_NE(hostCanDos, nullptr);
@@ -56,7 +59,7 @@ TEST_P(Exports, CapabilityTablesHoldTheirTextsInOrder) {
   for (std::size_t i = 0; i < std::size(plug); ++i) EXPECT_STREQ(plugCanDos[i], plug[i]) << i;
 }
 
-INSTANTIATE_TEST_SUITE_P(Deliverables, Exports, ::testing::Values("Pellvo", "Grubbel"), test::PluginNamePrinter());
+INSTANTIATE_TEST_SUITE_P(Deliverables, Exports, ::testing::ValuesIn(test::deliverables()), test::PluginNamePrinter());
 
 }  // namespace
 }  // namespace kqfx

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "Deliverables.h"
 #include "TestPlugins.h"
 
 namespace kqfx {
@@ -39,13 +40,13 @@ Stereo renderAlone(const std::string& name, float gain, const Stereo& input, std
   return test::renderInBlocks(plugin, input, block);
 }
 
-class Rendering : public ::testing::TestWithParam<const char*> {};
+class Rendering : public ::testing::TestWithParam<test::Deliverable> {};
 
 TEST_P(Rendering, BlockSizesDoNotChangeTheOutput) {
   const Stereo input = testSignal(3);
-  const Stereo reference = renderAlone(GetParam(), 0.8f, input, kFrames);
+  const Stereo reference = renderAlone(GetParam().name, 0.8f, input, kFrames);
   for (std::size_t block : {1, 2, 3, 21, 64, 300, 1152, 4096}) {
-    const Stereo sliced = renderAlone(GetParam(), 0.8f, input, block);
+    const Stereo sliced = renderAlone(GetParam().name, 0.8f, input, block);
     ASSERT_EQ(sliced[0], reference[0]) << "block " << block;
     ASSERT_EQ(sliced[1], reference[1]) << "block " << block;
   }
@@ -53,8 +54,8 @@ TEST_P(Rendering, BlockSizesDoNotChangeTheOutput) {
 
 TEST_P(Rendering, InPlaceBuffersGiveTheSameResult) {
   const Stereo input = testSignal(5);
-  const Stereo reference = renderAlone(GetParam(), 0.3f, input, 512);
-  PluginLibrary library(test::pluginPath(GetParam()));
+  const Stereo reference = renderAlone(GetParam().name, 0.3f, input, 512);
+  PluginLibrary library(test::pluginPath(GetParam().name));
   PluginInstance plugin(library);
   configure(plugin, 0.3f);
   Stereo buffer = input;
@@ -67,7 +68,7 @@ TEST_P(Rendering, InPlaceBuffersGiveTheSameResult) {
   EXPECT_EQ(buffer[1], reference[1]);
 }
 
-INSTANTIATE_TEST_SUITE_P(Deliverables, Rendering, ::testing::Values("Pellvo", "Grubbel"), test::PluginNamePrinter());
+INSTANTIATE_TEST_SUITE_P(Deliverables, Rendering, ::testing::ValuesIn(test::deliverables()), test::PluginNamePrinter());
 
 TEST(Isolation, TwoPluginsTwoInstancesEachInterleavedMatchEachAlone) {
   struct Job {

@@ -4,7 +4,6 @@
 
 #include <array>
 #include <string>
-#include <type_traits>
 #include <vector>
 
 #include "kqfx/host/PluginInstance.h"
@@ -71,11 +70,7 @@ inline std::vector<float> noise(std::size_t frames, float amplitude, uint32_t se
 struct PluginNamePrinter {
   template <class Info>
   std::string operator()(const Info& param) const {
-    if constexpr (std::is_convertible_v<decltype(param.param), const char*>) {
-      return param.param;
-    } else {
-      return param.param.name;
-    }
+    return param.param.name;
   }
 };
 

@@ -8,15 +8,16 @@
 #include <string>
 #include <thread>
 
+#include "Deliverables.h"
 #include "TestPlugins.h"
 
 namespace kqfx {
 namespace {
 
-class AutomationRace : public ::testing::TestWithParam<const char*> {};
+class AutomationRace : public ::testing::TestWithParam<test::Deliverable> {};
 
 TEST_P(AutomationRace, OutputStaysFiniteWhileEveryParameterMoves) {
-  host::PluginLibrary library(test::pluginPath(GetParam()));
+  host::PluginLibrary library(test::pluginPath(GetParam().name));
   host::PluginInstance plugin(library);
   plugin.start(44100.0f, 32);
   std::atomic<bool> running{true};
@@ -46,7 +47,7 @@ TEST_P(AutomationRace, OutputStaysFiniteWhileEveryParameterMoves) {
   EXPECT_TRUE(finite);
 }
 
-INSTANTIATE_TEST_SUITE_P(Deliverables, AutomationRace, ::testing::Values("Pellvo", "Grubbel"), test::PluginNamePrinter());
+INSTANTIATE_TEST_SUITE_P(Deliverables, AutomationRace, ::testing::ValuesIn(test::deliverables()), test::PluginNamePrinter());
 
 }  // namespace
 }  // namespace kqfx
