@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 #include "kqfx/dsp/DcRemover.h"
 
 namespace kqfx {
@@ -31,6 +34,25 @@ TEST(DcRemover, CountOfZeroPassesTheSampleAndKeepsTheMemory) {
   EXPECT_EQ(a.removeDC(0.3f, 0, 0), 0.3f);
   EXPECT_EQ(a.removeDC(0.3f, 0, -4), 0.3f);
   EXPECT_EQ(a.removeDC(1.0f, 0, 2), b.removeDC(1.0f, 0, 2));
+}
+
+TEST(DcRemover, RecoversFromNaNAndInfinityOnceTheInputIsFiniteAgain) {
+  for (float bad : {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+                    -std::numeric_limits<float>::infinity()}) {
+    DcRemover dc;
+    dc.removeDC(0.5f, 0, 1);
+    EXPECT_FALSE(std::isfinite(dc.removeDC(bad, 0, 2)));
+    EXPECT_EQ(dc.removeDC(0.25f, 0, 3), 0.25f);  // from rest again
+    EXPECT_EQ(dc.removeDC(0.25f, 1, 3), 0.25f);  // the other channel never saw it
+  }
+}
+
+TEST(DcRemover, AnOverflowingResultDoesNotStick) {
+  DcRemover dc;
+  EXPECT_EQ(dc.removeDC(3e38f, 0, 1), 3e38f);
+  // -3e38 - 0.9999 * ... - 3e38 is beyond the float range.
+  EXPECT_EQ(dc.removeDC(-3e38f, 0, 2), -std::numeric_limits<float>::infinity());
+  EXPECT_EQ(dc.removeDC(0.5f, 0, 3), 0.5f);
 }
 
 TEST(SaturatingFrameCount, StopsAtItsLargestValue) {

@@ -1,9 +1,13 @@
 #pragma once
 // One-pole DC-blocking high-pass per channel, y[n] = x[n] - x[n-1] +
 // 0.9999 y[n-1]. Each effect instance owns its own memory; it starts at 0
-// and is never cleared. Audio thread.
+// and is never cleared by the effects. A NaN or infinite result (bad input,
+// or an overflow) is passed on for that one sample but not remembered: the
+// channel's memory restarts from rest, so the filter recovers as soon as
+// the input is finite again. Audio thread.
 
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 
@@ -22,8 +26,12 @@ class DcRemover {
     const float y = static_cast<float>(static_cast<double>(sample) +
                                        kPole * static_cast<double>(memory.prevOutput) -
                                        static_cast<double>(memory.prevInput));
-    memory.prevOutput = y;
-    memory.prevInput = sample;
+    if (std::isfinite(y)) [[likely]] {
+      memory.prevOutput = y;
+      memory.prevInput = sample;
+    } else {
+      memory = Memory{};
+    }
     return y;
   }
 
