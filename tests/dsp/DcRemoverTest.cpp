@@ -49,9 +49,10 @@ TEST(DcRemover, RecoversFromNaNAndInfinityOnceTheInputIsFiniteAgain) {
 
 TEST(DcRemover, AnOverflowingResultDoesNotStick) {
   DcRemover dc;
-  EXPECT_EQ(dc.removeDC(3e38f, 0, 1), 3e38f);
-  // -3e38 - 0.9999 * ... - 3e38 is beyond the float range.
-  EXPECT_EQ(dc.removeDC(-3e38f, 0, 2), -std::numeric_limits<float>::infinity());
+  const float big = std::numeric_limits<float>::max();
+  EXPECT_EQ(dc.removeDC(big, 0, 1), big);
+  // -max + 0.9999 max - max is beyond the float range.
+  EXPECT_EQ(dc.removeDC(-big, 0, 2), -std::numeric_limits<float>::infinity());
   EXPECT_EQ(dc.removeDC(0.5f, 0, 3), 0.5f);
 }
 
