@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
+
+#include <xmmintrin.h>
 
 #include "RecordingHost.h"
 #include "Deliverables.h"
@@ -127,6 +130,21 @@ TEST_P(Boundary, ParametersIgnoreNonFiniteWrites) {
   EXPECT_EQ(plugin.getParameter(0), 1.5f);
   EXPECT_EQ(plugin.getParameter(GetParam().numParams), 0.0f);
   EXPECT_EQ(plugin.getParameter(-1), 0.0f);
+}
+
+TEST_P(Boundary, ProcessingLeavesTheCallersFloatingPointStateAlone) {
+  PluginInstance plugin(library);
+  plugin.start(44100.0f, 64);
+  test::StereoBuffers io(64);
+  io.fillInput(1e-39f, -1e-39f);  // subnormal input
+  const unsigned before = _mm_getcsr();
+  plugin.processReplacing(io.inputs.data(), io.outputs.data(), 64);
+  EXPECT_EQ(_mm_getcsr(), before);
+  plugin.process(io.inputs.data(), io.outputs.data(), 64);
+  EXPECT_EQ(_mm_getcsr(), before);
+  for (const auto& channel : io.out) {
+    for (float s : channel) EXPECT_NE(std::fpclassify(s), FP_SUBNORMAL);
+  }
 }
 
 TEST_P(Boundary, OutOfMemoryFlagIsExportedClear) {
