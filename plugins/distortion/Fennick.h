@@ -17,9 +17,12 @@ class Fennick final : public StereoEffect<Fennick, 4> {
  public:
   using Gain = StandardGain;
   enum Parameter : int32_t { kInputGain = 0, kType = 1, kBlast = 2, kZeta = 3 };
-  // "Type" switches curves at once. Its ramp-0 smoother is just the lock-free
-  // hand-over of one float from the host thread: the audio thread sees the
-  // latest value written, whole, on every read.
+  // "Type" is not smoothed: it switches curves at once. It still has a
+  // smoother, of ramp 0, because that is exactly a lock-free hand-over of
+  // one float from the host thread (a single atomic word): the audio thread
+  // sees the latest value written, whole, on each of its two reads a frame,
+  // and the parameter shares the table's reads, texts and `suspend` with
+  // the others, which leave a ramp-0 value as it stands.
   static constexpr ParameterTable kParameters{{
       {"Input Gain", "dB", 0.5f},
       {"Type", " ", 0.0f, 0},
