@@ -36,7 +36,7 @@ inline const char* curveName(Curve curve) {
 // The shape amount within a curve's bounds. The toolkit's fmin/fmax, so a
 // NaN amount ends up at the lower bound.
 inline float clampAmount(float zeta, float lower, float upper) {
-  return fmax(fmin(zeta, upper), lower);
+  return kqfx::fmax(kqfx::fmin(zeta, upper), lower);
 }
 
 // Saturate's sine segment for one shape amount k: sin(w x) / sin(w) with
