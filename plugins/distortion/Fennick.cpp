@@ -1,0 +1,5 @@
+#include "Fennick.h"
+
+#include "kqfx/framework/PluginEntry.h"
+
+KQFX_PLUGIN_ENTRY(kqfx::Fennick)

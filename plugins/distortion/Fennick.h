@@ -1,0 +1,114 @@
+#pragma once
+// Fennick: a stereo waveshaping distortion. Each sample passes the input
+// gain, one of three curves mixed with the dry sample, a DC-blocking
+// high-pass and a final hard clip to -1..1.
+
+#include <cstring>
+
+#include "ShaperCurves.h"
+#include "kqfx/dsp/DcRemover.h"
+#include "kqfx/dsp/GainLaw.h"
+#include "kqfx/dsp/SignalHelpers.h"
+#include "kqfx/plugin/StereoEffect.h"
+
+namespace kqfx {
+
+class Fennick final : public StereoEffect<Fennick, 4> {
+ public:
+  using Gain = StandardGain;
+  enum Parameter : int32_t { kInputGain = 0, kType = 1, kBlast = 2, kZeta = 3 };
+  // "Type" is not smoothed: it switches curves at once. It still has a
+  // smoother, of ramp 0, because that is exactly a lock-free hand-over of
+  // one float from the host thread (a single atomic word): the audio thread
+  // sees the latest value written, whole, on each of its two reads a frame,
+  // and the parameter shares the table's reads, texts and `suspend` with
+  // the others, which leave a ramp-0 value as it stands.
+  static constexpr ParameterTable kParameters{{
+      {"Input Gain", "dB", 0.5f},
+      {"Type", " ", 0.0f, 0},
+      {"Blast", "%", 0.5f},
+      {"Zeta", "mPu", 0.0f},
+  }};
+
+  explicit Fennick(HostCallback callback)
+      : StereoEffect(callback, fourCharCode("KQFE"), kParameters) {}
+
+  // Audio thread. The left sample is shaped and stored before the right one
+  // is read, so buffers the host shares between channels keep that order.
+  template <class Output>
+  void render(const float* inL, const float* inR, float* outL, float* outR, int32_t n) {
+    SmoothParameter& gain = smoother(kInputGain);
+    SmoothParameter& type = smoother(kType);
+    SmoothParameter& blast = smoother(kBlast);
+    SmoothParameter& zeta = smoother(kZeta);
+    for (int32_t i = 0; i < n; ++i) {
+      zeta.tick();
+      blast.tick();
+      gain.tick();
+      const float g = Gain::gain2factor(gain.getCurrentValue());
+      const int32_t count = sampleCount_.next();
+      const float left = processSample(shaper::gained(g, inL[i]), 0, type.getCurrentValue(),
+                                       zeta.getCurrentValue(), blast.getCurrentValue(), count);
+      Output::store(outL[i], left);
+      const float right = processSample(shaper::gained(g, inR[i]), 1, type.getCurrentValue(),
+                                        zeta.getCurrentValue(), blast.getCurrentValue(), count);
+      Output::store(outR[i], right);
+    }
+  }
+
+  // Audio thread. One gained sample of one channel through the curve that
+  // `type` selects, the channel's DC filter and the clip.
+  float processSample(float sample, int channel, float type, float zeta, float blast,
+                      int32_t sampleCount) {
+    float shaped = 0.0f;
+    switch (shaper::curveFor(type)) {
+      case shaper::Curve::Saturate:
+        shaped = shaper::saturate(sample, sineSegmentFor(zeta), blast);
+        break;
+      case shaper::Curve::Squash:
+        shaped = shaper::squash(sample, zeta, blast);
+        break;
+      case shaper::Curve::Squelch:
+        shaped = shaper::squelch(sample, zeta, blast);
+        break;
+    }
+    return clip(dc_.removeDC(shaped, channel, sampleCount));
+  }
+
+  // Host thread.
+  void displayValue(int32_t index, float target, char* text) {
+    switch (index) {
+      case kInputGain:
+        float2string(Gain::gain2display(target), text);
+        break;
+      case kType:
+        std::strcpy(text, shaper::curveName(shaper::curveFor(target)));
+        break;
+      default:  // "Blast" and "Zeta" in percent
+        float2string(static_cast<float>(static_cast<double>(target) * 100.0), text);
+        break;
+    }
+  }
+
+  // Host thread, after `suspend` has stopped the glides. The frame count
+  // restarts; "Type" and the DC filter memory carry on.
+  void restart() { sampleCount_.restart(); }
+
+ private:
+  // Audio thread. The sine segment changes only with "Zeta": recomputed
+  // when it moves, kept while it stands (the same values, fewer sines).
+  const shaper::SineSegment& sineSegmentFor(float zeta) {
+    if (zeta != segmentZeta_) {
+      segment_ = shaper::SineSegment::forZeta(zeta);
+      segmentZeta_ = zeta;
+    }
+    return segment_;
+  }
+
+  SaturatingFrameCount sampleCount_;
+  DcRemover dc_;
+  float segmentZeta_ = 0.0f;
+  shaper::SineSegment segment_ = shaper::SineSegment::forZeta(0.0f);
+};
+
+}  // namespace kqfx
