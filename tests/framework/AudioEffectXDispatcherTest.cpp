@@ -75,13 +75,6 @@ TEST(AudioEffectXDefaults, CanDoAnswersZeroToEveryCapability) {
   for (std::string& text : texts) EXPECT_EQ(call(e, opCanDo, 0, 0, text.data()), 0) << text;
 }
 
-TEST(AudioEffectXDefaults, OperationsWithoutAnOpcodeAnswerZero) {
-  PlainEffectX effect;
-  EXPECT_EQ(effect.getChannelParameter(1, 2), 0.0f);
-  EXPECT_EQ(effect.offlineGetNumPasses(), 0);
-  EXPECT_EQ(effect.offlineGetNumMetaPasses(), 0);
-}
-
 TEST(AudioEffectXDefaults, PlugCategoryFollowsTheSynthFlag) {
   PlainEffectX effect;
   AEffect* e = effect.getAeffect();
