@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "kqfx/framework/EntryPoints.h"
+#include "SampleRateRule.h"
 
 namespace kqfx {
 
@@ -48,10 +49,6 @@ intptr_t vuAnswer(float vu) {
   if (scaled >= 2147483647.0) return INT32_MAX;
   if (scaled <= -2147483648.0) return INT32_MIN;
   return static_cast<int32_t>(scaled);
-}
-
-bool isAcceptableSampleRate(float rate) {
-  return std::isfinite(rate) && rate > 0.0f && rate <= AudioEffect::kMaxSampleRate;
 }
 }  // namespace
 

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+#include <link.h>
+
 #include <cstdio>
 #include <cstring>
 #include <set>
@@ -26,6 +29,14 @@ std::set<std::string> definedDynamicSymbols(const std::string& path) {
   }
   pclose(pipe);
   return symbols;
+}
+
+// The size the shared object gives the data symbol at `address`, in bytes.
+std::size_t symbolSize(const void* address) {
+  Dl_info info;
+  void* entry = nullptr;
+  if (dladdr1(address, &info, &entry, RTLD_DL_SYMENT) == 0 || entry == nullptr) return 0;
+  return static_cast<const ElfW(Sym)*>(entry)->st_size;
 }
 
 const std::set<std::string> kCommonExports = {"main_plugin", "VSTPluginMain", "oome",
@@ -55,6 +66,9 @@ TEST_P(Exports, CapabilityTablesHoldTheirTextsInOrder) {
                         "noRealTime", "multipass", "metapass", "1in1out", "1in2out", "2in1out",
                         "2in2out", "2in4out", "4in2out", "4in4out", "4in8out", "8in4out",
                         "8in8out"};
+  // Exactly these entries, with no terminating one after them.
+  EXPECT_EQ(symbolSize(hostCanDos), 13 * sizeof(const char*));
+  EXPECT_EQ(symbolSize(plugCanDos), 23 * sizeof(const char*));
   for (std::size_t i = 0; i < std::size(host); ++i) EXPECT_STREQ(hostCanDos[i], host[i]) << i;
   for (std::size_t i = 0; i < std::size(plug); ++i) EXPECT_STREQ(plugCanDos[i], plug[i]) << i;
 }
