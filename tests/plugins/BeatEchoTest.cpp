@@ -31,6 +31,8 @@ struct EchoCase {
   float quiet;
 };
 
+void PrintTo(const EchoCase& c, std::ostream* os) { *os << c.name; }
+
 const float kMorvaneFiltered = static_cast<float>(1.0 / static_cast<double>(1.0713587f));
 const EchoCase kCases[] = {
     {"Morvane", static_cast<float>(0.33333 * kMorvaneFiltered),
