@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <limits>
 
 namespace kqfx {
 
@@ -45,7 +46,9 @@ class StereoDelayMemory {
   // and their length, when the new ones cannot be had.
   bool make(int32_t length) {
     length = std::max(length, int32_t{1});
-    if (length != length_ || !hasMemory()) {
+    const bool representable =
+        static_cast<std::size_t>(length) <= std::numeric_limits<std::size_t>::max() / sizeof(float);
+    if (representable && (length != length_ || !hasMemory())) {
       const std::size_t bytes = static_cast<std::size_t>(length) * sizeof(float);
       auto* left = static_cast<float*>(allocator_.allocate(bytes));
       auto* right = left ? static_cast<float*>(allocator_.allocate(bytes)) : nullptr;
