@@ -90,13 +90,14 @@ TEST_P(BeatEcho, SuspendSilencesTheDelayLines) {
 }
 
 TEST_P(BeatEcho, BeatsLongerThanTheMemoryAreCutToItsTenSeconds) {
-  // 0 becomes 1 BPM; 0.001 is 0.3 BPM, whose whole part 0 counts as 1.
+  // 0 becomes 1 BPM; 0.001 is 0.3 BPM, counted as 1 where whole beats per
+  // minute are used. Either way the beat outlasts the memory.
   for (float tempo : {0.0f, 0.001f}) {
     auto instance = newInstance();
     instance->setParameter(1, tempo);
     const auto events = onsets(listen(*instance, 441100, kAfterDirect));
     ASSERT_EQ(events.size(), 1u) << tempo;
-    // A beat of 60 s: the side has not changed yet.
+    // A beat of a minute or more: the side has not changed yet.
     EXPECT_EQ(events[0], rightQuiet(441000)) << tempo;
   }
 }
