@@ -20,6 +20,8 @@ inline const std::vector<Deliverable>& deliverables() {
       {"Pellvo", 0x4B515045, 1, {}},
       {"Grubbel", 0x4B514752, 2, {}},
       {"Fennick", 0x4B514645, 4, {}},
+      {"Morvane", 0x4B514D4F, 4, {"FREQUENCIES", "GAIN_COEFFICIENTS", "Y_COEFFICIENTS"}},
+      {"Tallisk", 0x4B515441, 4, {}},
   };
   return all;
 }

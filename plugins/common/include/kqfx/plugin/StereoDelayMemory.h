@@ -1,0 +1,106 @@
+#pragma once
+// Two delay lines of equal length (left, right) with one cursor that both
+// share: each frame reads the sample under the cursor, rewrites it and
+// advances. The memory is made on the host thread (construction, suspend)
+// and only read and written on the audio thread.
+//
+// New memory is always silent, and its pages are written on the host
+// thread, so the audio thread never meets a fresh page of the system's.
+// When new memory cannot be had the old buffers stay, silenced, with the
+// cursor at the start: the caller decides what a failure means.
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <limits>
+
+namespace kqfx {
+
+// Where delay memory comes from. The shipped effects use the system's
+// allocator; tests may hand in one that fails.
+struct SampleAllocator {
+  void* (*allocate)(std::size_t bytes);
+  void (*release)(void* block);
+};
+
+inline const SampleAllocator& systemSampleAllocator() {
+  static constexpr SampleAllocator system{
+      [](std::size_t bytes) { return std::malloc(bytes); },
+      [](void* block) { std::free(block); },
+  };
+  return system;
+}
+
+class StereoDelayMemory {
+ public:
+  explicit StereoDelayMemory(const SampleAllocator& allocator = systemSampleAllocator())
+      : allocator_(allocator) {}
+  ~StereoDelayMemory() { releaseBuffers(); }
+  StereoDelayMemory(const StereoDelayMemory&) = delete;
+  StereoDelayMemory& operator=(const StereoDelayMemory&) = delete;
+
+  // Host thread, never during processing. Makes silent lines of `length`
+  // samples (at least one) and puts the cursor at the start. Memory of the
+  // same length is reused. Answers false, keeping the old lines (silenced)
+  // and their length, when the new ones cannot be had.
+  bool make(int32_t length) {
+    length = std::max(length, int32_t{1});
+    const bool representable =
+        static_cast<std::size_t>(length) <= std::numeric_limits<std::size_t>::max() / sizeof(float);
+    if (representable && (length != length_ || !hasMemory())) {
+      const std::size_t bytes = static_cast<std::size_t>(length) * sizeof(float);
+      auto* left = static_cast<float*>(allocator_.allocate(bytes));
+      auto* right = left ? static_cast<float*>(allocator_.allocate(bytes)) : nullptr;
+      if (right) {
+        releaseBuffers();
+        left_ = left;
+        right_ = right;
+        length_ = length;
+      } else if (left) {
+        allocator_.release(left);
+      }
+    }
+    silence();
+    return length_ == length;
+  }
+
+  bool hasMemory() const { return left_ != nullptr; }
+  int32_t length() const { return length_; }
+  int32_t cursor() const { return cursor_; }
+
+  // Audio thread: the samples under the cursor.
+  float& left() { return left_[cursor_]; }
+  float& right() { return right_[cursor_]; }
+
+  // Audio thread. Moves the cursor on by one sample; a cursor that then
+  // lies `delayLength` or more samples past the start returns to it. The
+  // caller keeps delayLength within length().
+  void advance(int32_t delayLength) {
+    if (++cursor_ >= delayLength) cursor_ = 0;
+  }
+
+ private:
+  void silence() {
+    if (hasMemory()) {
+      std::fill_n(left_, length_, 0.0f);
+      std::fill_n(right_, length_, 0.0f);
+    }
+    cursor_ = 0;
+  }
+
+  void releaseBuffers() {
+    if (left_) allocator_.release(left_);
+    if (right_) allocator_.release(right_);
+    left_ = right_ = nullptr;
+    length_ = 0;
+  }
+
+  const SampleAllocator& allocator_;
+  float* left_ = nullptr;
+  float* right_ = nullptr;
+  int32_t length_ = 0;
+  int32_t cursor_ = 0;
+};
+
+}  // namespace kqfx

@@ -1,0 +1,5 @@
+#include "Tallisk.h"
+
+#include "kqfx/framework/PluginEntry.h"
+
+KQFX_PLUGIN_ENTRY(kqfx::Tallisk)

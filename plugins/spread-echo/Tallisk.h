@@ -1,0 +1,103 @@
+#pragma once
+// Tallisk: a one-beat stereo echo with a fixed feedback of a quarter.
+// "Depth" sets the level of the echoes and "Spread" attenuates the echo
+// of one side, the side changing every beat, so that the echoes alternate
+// between left and right.
+//
+// The two process paths differ on purpose: processReplacing mixes the
+// echoes with the direct signal (scaled by "Input Gain") and follows the
+// exact tempo, fraction of a BPM included; process adds the echoes alone
+// to the outputs and follows whole beats per minute.
+
+#include <cstdint>
+#include <type_traits>
+
+#include "kqfx/plugin/BeatEcho.h"
+
+namespace kqfx {
+
+class Tallisk : public BeatEcho<Tallisk> {
+ public:
+  enum Parameter : int32_t { kDepth = 2, kSpread = 3 };
+  static constexpr ParameterTable kParameters{{
+      {"Input Gain", "dB", 0.5f},
+      {"Tempo", "BPM", 0.33333334f},
+      {"Depth", "%", 0.25f},
+      {"Spread", "%", 0.25f},
+  }};
+  // Share of each delayed sample that stays in the line.
+  static constexpr double kFeedback = 0.25;
+
+  // Host thread. Throws std::bad_alloc without its delay memory. Tests may
+  // hand in another allocator; the plug-in uses the system's.
+  explicit Tallisk(HostCallback callback,
+                   const SampleAllocator& allocator = systemSampleAllocator())
+      : BeatEcho(callback, fourCharCode("KQTA"), kParameters, allocator) {}
+
+  // Audio thread. The per-frame loop of both paths: ReplaceOutput is
+  // processReplacing, AddToOutput is process.
+  template <class Output>
+  void render(const float* inL, const float* inR, float* outL, float* outR, int32_t n) {
+    constexpr bool kWithDirectSignal = std::is_same_v<Output, ReplaceOutput>;
+    SmoothParameter& gain = smoother(kInputGain);
+    SmoothParameter& tempo = smoother(kTempo);
+    SmoothParameter& depth = smoother(kDepth);
+    SmoothParameter& spread = smoother(kSpread);
+    // The host changes the sample rate only while no block is processed.
+    const double rate = getSampleRate();
+    for (int32_t i = 0; i < n; ++i) {
+      // Both inputs are read before an output is written, so in-place
+      // buffers work.
+      const float xL = inL[i];
+      const float xR = inR[i];
+      gain.tick();
+      tempo.tick();
+      depth.tick();
+      spread.tick();
+      const float msPerBeat = kWithDirectSignal ? beat::msPerExactBeat(tempo.getCurrentValue())
+                                                : beat::msPerWholeBeat(tempo.getCurrentValue());
+      const int32_t samplesPerBeat = beat::samplesPerBeat(rate, msPerBeat);
+      const int32_t delayLength = beat::delayLength(msPerBeat, delayMemory.length());
+      echoBeat.count(samplesPerBeat);
+
+      float& lineL = delayMemory.left();
+      float& lineR = delayMemory.right();
+      const float oldL = lineL;
+      const float oldR = lineR;
+      float eL = oldL;
+      float eR = oldR;
+      const float s = spread.getCurrentValue();
+      if (s > 0.0f) {
+        const double keep = 1.0 - static_cast<double>(s);
+        if (echoBeat.echoSide == beat::EchoBeat::kRightAttenuated) {
+          eR = static_cast<float>(keep * eR);
+        } else {
+          eL = static_cast<float>(keep * eL);
+        }
+      }
+      const double d = depth.getCurrentValue();
+      if constexpr (kWithDirectSignal) {
+        const float g = Gain::gain2factor(gain.getCurrentValue());
+        const float dL = static_cast<float>(static_cast<double>(g) * xL);
+        const float dR = static_cast<float>(static_cast<double>(g) * xR);
+        outL[i] = static_cast<float>(d * eL + dL);
+        outR[i] = static_cast<float>(d * eR + dR);
+      } else {
+        outL[i] = static_cast<float>(static_cast<double>(outL[i]) + d * eL);
+        outR[i] = static_cast<float>(static_cast<double>(outR[i]) + d * eR);
+      }
+
+      // The input enters the line without gain.
+      lineL = lineSample(kFeedback * oldL + xL);
+      lineR = lineSample(kFeedback * oldR + xR);
+      delayMemory.advance(delayLength);
+    }
+  }
+
+  // Host thread.
+  void displayEchoValue(int32_t, float target, char* text) {
+    float2string(static_cast<float>(static_cast<double>(target) * 100.0), text);
+  }
+};
+
+}  // namespace kqfx
