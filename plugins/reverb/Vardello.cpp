@@ -48,9 +48,9 @@ void Vardello::applyRequestedModel() {
   appliedModel = requested;
   using ModelOperation = void (Vardello::*)();
   static constexpr ModelOperation kOperations[kModelCount] = {
-      &Vardello::modelClassic,  &Vardello::modelAntechamber, &Vardello::modelThroneRoom,
-      &Vardello::modelGrandHall, &Vardello::modelRefectory,  &Vardello::modelSolarium,
-      &Vardello::modelLibrary,  &Vardello::modelDungeon,     &Vardello::modelBallroom,
+      &Vardello::modelClassic,   &Vardello::modelAntechamber, &Vardello::modelThroneRoom,
+      &Vardello::modelGrandHall, &Vardello::modelRefectory,   &Vardello::modelSolarium,
+      &Vardello::modelLibrary,   &Vardello::modelDungeon,     &Vardello::modelBallroom,
       &Vardello::modelCatacombs};
   (this->*kOperations[modelIndex(requested)])();
 }

@@ -27,8 +27,8 @@ class allpass {
   // One sample. A difference of two floats is rounded once already.
   float process(float input) {
     const float delayed = flush(buffer[position]);
-    buffer[position] = static_cast<float>(static_cast<double>(input) +
-                                          static_cast<double>(delayed) * feedback);
+    buffer[position] =
+        static_cast<float>(static_cast<double>(input) + static_cast<double>(delayed) * feedback);
     if (++position == length) position = 0;
     return delayed - input;
   }

@@ -98,9 +98,7 @@ void revmodel::update() {
   }
 }
 
-float revmodel::scaleDamp(float value) {
-  return rounded(static_cast<double>(value) * kDampScale);
-}
+float revmodel::scaleDamp(float value) { return rounded(static_cast<double>(value) * kDampScale); }
 
 void revmodel::setroomsize(float value) {
   roomsize = rounded(static_cast<double>(value) * kRoomScale + kRoomOffset);

@@ -92,14 +92,12 @@ class revmodel {
   float getwetcross() const { return wetCross; }
   float getinputscale() const { return inputScale; }
   const comb& combLeft(int32_t index) const { return combsLeft[static_cast<std::size_t>(index)]; }
-  const comb& combRight(int32_t index) const {
-    return combsRight[static_cast<std::size_t>(index)];
-  }
+  const comb& combRight(int32_t index) const { return combsRight[static_cast<std::size_t>(index)]; }
 
  private:
   template <bool Mix>
-  void run(const float* inputL, const float* inputR, float* outputL, float* outputR,
-           int32_t frames, int32_t stride, SmoothParameter* dryLevel, SmoothParameter* depth,
+  void run(const float* inputL, const float* inputR, float* outputL, float* outputR, int32_t frames,
+           int32_t stride, SmoothParameter* dryLevel, SmoothParameter* depth,
            SmoothParameter* brightness);
   static float scaleDamp(float value);
   void followBrightness(float brightness);

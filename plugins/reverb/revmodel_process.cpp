@@ -23,10 +23,9 @@ void revmodel::processreplace(const float* inputL, const float* inputR, float* o
   run<false>(inputL, inputR, outputL, outputR, frames, stride, dryLevel, depth, brightness);
 }
 
-void revmodel::processmix(const float* inputL, const float* inputR, float* outputL,
-                          float* outputR, int32_t frames, int32_t stride,
-                          SmoothParameter* dryLevel, SmoothParameter* depth,
-                          SmoothParameter* brightness) {
+void revmodel::processmix(const float* inputL, const float* inputR, float* outputL, float* outputR,
+                          int32_t frames, int32_t stride, SmoothParameter* dryLevel,
+                          SmoothParameter* depth, SmoothParameter* brightness) {
   run<true>(inputL, inputR, outputL, outputR, frames, stride, dryLevel, depth, brightness);
 }
 
@@ -74,7 +73,9 @@ void revmodel::run(const float* inputL, const float* inputR, float* outputL, flo
         ((static_cast<double>(inL) + static_cast<double>(inR)) * inputScale) * inputTrim);
     // A NaN or infinite input sample never enters the delay lines: it would
     // circulate there for ever. The network hears silence instead.
-    if (!std::isfinite(input)) [[unlikely]] input = 0.0f;
+    if (!std::isfinite(input)) [[unlikely]] {
+      input = 0.0f;
+    }
 
     float netL = 0.0f;
     float netR = 0.0f;
@@ -87,12 +88,12 @@ void revmodel::run(const float* inputL, const float* inputR, float* outputL, flo
       netR = allpassesRight[i].process(netR);
     }
 
-    float sumL = static_cast<float>(static_cast<double>(netL) * wetDirect +
-                                    static_cast<double>(netR) * wetCross +
-                                    static_cast<double>(inL) * dry);
-    float sumR = static_cast<float>(static_cast<double>(netR) * wetDirect +
-                                    static_cast<double>(netL) * wetCross +
-                                    static_cast<double>(inR) * dry);
+    float sumL =
+        static_cast<float>(static_cast<double>(netL) * wetDirect +
+                           static_cast<double>(netR) * wetCross + static_cast<double>(inL) * dry);
+    float sumR =
+        static_cast<float>(static_cast<double>(netR) * wetDirect +
+                           static_cast<double>(netL) * wetCross + static_cast<double>(inR) * dry);
     if (!(std::isfinite(sumL) && std::isfinite(sumR))) [[unlikely]] {
       // Only absurdly loud input can overflow the network; its lines would
       // then hold infinities for ever, so they start afresh. A non-finite

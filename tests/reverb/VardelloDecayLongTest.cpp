@@ -50,9 +50,9 @@ TEST_P(VardelloDecay, AnImpulseDiesAwayInEveryModel) {
 }
 
 std::string modelName(const ::testing::TestParamInfo<int>& model) {
-  static const char* const kNames[] = {"Classic", "Antechamber", "ThroneRoom", "GrandHall",
-                                       "Refectory", "Solarium", "Library", "Dungeon",
-                                       "Ballroom", "Catacombs"};
+  static const char* const kNames[] = {"Classic",   "Antechamber", "ThroneRoom", "GrandHall",
+                                       "Refectory", "Solarium",    "Library",    "Dungeon",
+                                       "Ballroom",  "Catacombs"};
   return kNames[model.param];
 }
 

@@ -35,14 +35,14 @@ class ReverbReference {
     if (index == 3) {
       // roomsize, width, threshold, ceiling of each model
       static const float rooms[10][4] = {
-          {0.916936f, 1, 0.00001f, 0.2f}, {0.005f, 1, 0.5f, 0.95f},
-          {0.5f, 3, 0.00001f, 0.5f},      {1.0001f, 0.8f, 0.00001f, 0.45f},
-          {0.000001f, 0, 1, 1},           {0.444f, 2.3f, 0.2f, 0.65f},
-          {0.01f, -5, 0.00001f, 0.1f},    {0, -15, 0.00001f, 0.3f},
-          {0.2f, -25, 0.00001f, 0.1f},    {1, -8, 0.00001f, 0.2f}};
+          {0.916936f, 1, 0.00001f, 0.2f},   {0.005f, 1, 0.5f, 0.95f}, {0.5f, 3, 0.00001f, 0.5f},
+          {1.0001f, 0.8f, 0.00001f, 0.45f}, {0.000001f, 0, 1, 1},     {0.444f, 2.3f, 0.2f, 0.65f},
+          {0.01f, -5, 0.00001f, 0.1f},      {0, -15, 0.00001f, 0.3f}, {0.2f, -25, 0.00001f, 0.1f},
+          {1, -8, 0.00001f, 0.2f}};
       const double n = std::floor(static_cast<double>(value) * 9);
       const float* room = rooms[(n >= 0 && n <= 9) ? static_cast<int>(n) : 0];
-      feedback_ = static_cast<float>(room[0] * static_cast<double>(0.28f) + static_cast<double>(0.7f));
+      feedback_ =
+          static_cast<float>(room[0] * static_cast<double>(0.28f) + static_cast<double>(0.7f));
       width_ = room[1];
       threshold_ = room[2];
       ceiling_ = room[3];
@@ -64,18 +64,21 @@ class ReverbReference {
       depth_.tick();
       brightness_.tick();
       const float dryGain = ReverbGain::gain2factor(dry_.getCurrentValue());
-      const float damp = static_cast<float>(inverse(brightness_.getCurrentValue()) * static_cast<double>(0.4f));
+      const float damp =
+          static_cast<float>(inverse(brightness_.getCurrentValue()) * static_cast<double>(0.4f));
       const float keep = static_cast<float>(1.0 - damp);
       const float direct = static_cast<float>(3.0 * (width_ * 0.5 + 0.5));
       const float cross = static_cast<float>(3.0 * ((1.0 - width_) * 0.5));
-      const float x = static_cast<float>((static_cast<double>(inL[t]) + inR[t]) * static_cast<double>(0.015f) * trim);
+      const float x = static_cast<float>((static_cast<double>(inL[t]) + inR[t]) *
+                                         static_cast<double>(0.015f) * trim);
 
       float net[2];
       for (int side = 0; side < 2; ++side) {
         float sum = 0.0f;
         for (Line& c : comb_[side]) {
           const float y = flushed(c.cells[c.at]);
-          c.state = flushed(static_cast<float>(static_cast<double>(y) * keep + static_cast<double>(c.state) * damp));
+          c.state = flushed(static_cast<float>(static_cast<double>(y) * keep +
+                                               static_cast<double>(c.state) * damp));
           c.cells[c.at] = static_cast<float>(x + static_cast<double>(c.state) * feedback_);
           c.at = (c.at + 1) % c.cells.size();
           sum = sum + y;
@@ -89,12 +92,15 @@ class ReverbReference {
         net[side] = sum;
       }
       const float depth = depth_.getCurrentValue();
-      const float sums[2] = {static_cast<float>(static_cast<double>(net[0]) * direct + static_cast<double>(net[1]) * cross),
-                             static_cast<float>(static_cast<double>(net[1]) * direct + static_cast<double>(net[0]) * cross)};
+      const float sums[2] = {static_cast<float>(static_cast<double>(net[0]) * direct +
+                                                static_cast<double>(net[1]) * cross),
+                             static_cast<float>(static_cast<double>(net[1]) * direct +
+                                                static_cast<double>(net[0]) * cross)};
       const float in[2] = {inL[t], inR[t]};
       float* out[2] = {outL + t, outR + t};
       for (int side = 0; side < 2; ++side) {
-        const double wet = static_cast<double>(dumbCompress(sums[side], threshold_, ceiling_)) * depth * makeup;
+        const double wet =
+            static_cast<double>(dumbCompress(sums[side], threshold_, ceiling_)) * depth * makeup;
         *out[side] = replacing ? static_cast<float>(wet + static_cast<double>(dryGain) * in[side])
                                : static_cast<float>(*out[side] + wet);
       }

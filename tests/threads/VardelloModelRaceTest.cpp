@@ -23,8 +23,8 @@ TEST(VardelloModelRace, ModelChangesWhileAudioRunsStayWholeAndFinite) {
   std::atomic<bool> running{true};
   std::atomic<int> mismatches{0};
   std::thread host([&] {
-    const char* names[] = {"Classic", "Antechamber", "ThroneRoom", "Grand Hall", "Refectory",
-                           "Solarium", "Library", "Dungeon", "Ballroom", "Catacombs"};
+    const char* names[] = {"Classic",  "Antechamber", "ThroneRoom", "Grand Hall", "Refectory",
+                           "Solarium", "Library",     "Dungeon",    "Ballroom",   "Catacombs"};
     int n = 0;
     while (running) {
       const float value = n == 9 ? 1.0f : (static_cast<float>(n) + 0.5f) / 9.0f;
