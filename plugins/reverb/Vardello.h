@@ -31,6 +31,7 @@ class Vardello : public StereoEffect<Vardello, 4> {
       {"Model", "", 0.0f, 0},
   }};
 
+  // Host thread, through the entry point.
   explicit Vardello(HostCallback callback);
 
   // The model a "Model" value selects: floor(value * 9), formed exactly in

@@ -39,6 +39,8 @@ revmodel::revmodel() {
     allpassesLeft[i].setfeedback(kAllpassFeedback);
     allpassesRight[i].setfeedback(kAllpassFeedback);
   }
+  inputTrim = ReverbGain::gain2factor(kInputTrimLevel);
+  outputMakeup = ReverbGain::gain2factor(kOutputMakeupLevel);
   lastDryLevel = 0.5f;
   lastDryGain = ReverbGain::gain2factor(lastDryLevel);
 

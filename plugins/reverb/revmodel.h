@@ -117,6 +117,10 @@ class revmodel {
   float compthreshold = 0.0f;
   float compceiling = 0.0f;
   float mode = 0.0f;
+  // The fixed gains around the network; they never change, so they are
+  // worked out once here rather than on every call.
+  float inputTrim = 0.0f;
+  float outputMakeup = 0.0f;
   // The dry gain of the last frame and the level it came from.
   float lastDryLevel = 0.0f;
   float lastDryGain = 0.0f;

@@ -55,8 +55,6 @@ void revmodel::run(const float* inputL, const float* inputR, float* outputL, flo
                    int32_t frames, int32_t stride, SmoothParameter* dryLevel,
                    SmoothParameter* depth, SmoothParameter* brightness) {
   if (frames <= 0) return;
-  const double inputTrim = ReverbGain::gain2factor(kInputTrimLevel);
-  const double outputMakeup = ReverbGain::gain2factor(kOutputMakeupLevel);
   const std::ptrdiff_t step = stride;
 
   for (int32_t frame = 0; frame < frames; ++frame) {
@@ -69,8 +67,9 @@ void revmodel::run(const float* inputL, const float* inputR, float* outputL, flo
 
     const float inL = *inputL;
     const float inR = *inputR;
-    float input = static_cast<float>(
-        ((static_cast<double>(inL) + static_cast<double>(inR)) * inputScale) * inputTrim);
+    float input =
+        static_cast<float>(((static_cast<double>(inL) + static_cast<double>(inR)) * inputScale) *
+                           static_cast<double>(inputTrim));
     // A NaN or infinite input sample never enters the delay lines: it would
     // circulate there for ever. The network hears silence instead.
     if (!std::isfinite(input)) [[unlikely]] {
@@ -106,9 +105,9 @@ void revmodel::run(const float* inputL, const float* inputR, float* outputL, flo
 
     const double depthValue = depth->getCurrentValue();
     const double wetL = static_cast<double>(dumbCompress(sumL, compthreshold, compceiling)) *
-                        depthValue * outputMakeup;
+                        depthValue * static_cast<double>(outputMakeup);
     const double wetR = static_cast<double>(dumbCompress(sumR, compthreshold, compceiling)) *
-                        depthValue * outputMakeup;
+                        depthValue * static_cast<double>(outputMakeup);
     if constexpr (Mix) {
       *outputL = static_cast<float>(static_cast<double>(*outputL) + wetL);
       *outputR = static_cast<float>(static_cast<double>(*outputR) + wetR);
