@@ -1,0 +1,22 @@
+#include "PluginBench.h"
+
+namespace {
+
+// "Dry Level" 0.55, "Depth" 0.6, "Brightness" 0.4, "Model" Grand Hall.
+const kqfx::bench::Settings kHall = {{0, 0.55f}, {1, 0.6f}, {2, 0.4f}, {3, 0.35f}};
+
+void VardelloSettled(benchmark::State& state) { kqfx::bench::runPlugin(state, "Vardello", kHall); }
+// A dry-level glide: a new gain factor every frame.
+void VardelloGlidingDryLevel(benchmark::State& state) {
+  kqfx::bench::runPlugin(state, "Vardello", kHall, 0);
+}
+// A brightness glide: new comb damping every frame.
+void VardelloGlidingBrightness(benchmark::State& state) {
+  kqfx::bench::runPlugin(state, "Vardello", kHall, 2);
+}
+
+}  // namespace
+
+BENCHMARK(VardelloSettled);
+BENCHMARK(VardelloGlidingDryLevel);
+BENCHMARK(VardelloGlidingBrightness);

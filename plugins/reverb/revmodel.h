@@ -1,0 +1,137 @@
+#pragma once
+// revmodel: the stereo reverberator. Per channel, eight lowpass-feedback
+// combs in parallel feed four allpass diffusers in series; every right
+// delay is 23 samples longer than its left twin, which decorrelates the
+// channels. Around the network sit a fixed input trim, a compressor on
+// each channel's wet sum, a fixed output make-up, and three smoothed
+// controls (dry level, wet depth, brightness) read frame by frame.
+//
+// All delay memory is part of the object, so the engine never allocates,
+// and it never reads the sample rate: its delays are the same sample
+// counts at every rate. It takes no locks and is not safe for concurrent
+// use; its owner serialises every call (set-up before audio starts or on
+// the audio thread, processing on the audio thread).
+
+#include <array>
+#include <cstdint>
+
+#include "allpass.h"
+#include "comb.h"
+#include "kqfx/dsp/SmoothParameter.h"
+
+namespace kqfx {
+
+class revmodel {
+ public:
+  static constexpr int32_t kCombs = 8;
+  static constexpr int32_t kAllpasses = 4;
+  // Every right delay line is this much longer than its left twin.
+  static constexpr int32_t kStereoSpread = 23;
+  static constexpr std::array<int32_t, kCombs> kCombLengths{1116, 1188, 1277, 1356,
+                                                            1422, 1491, 1557, 1617};
+  // In the order the signal runs through them.
+  static constexpr std::array<int32_t, kAllpasses> kAllpassLengths{556, 441, 341, 225};
+  static constexpr int32_t kMemorySize = [] {
+    int32_t total = 0;
+    for (int32_t length : kCombLengths) total += 2 * length + kStereoSpread;
+    for (int32_t length : kAllpassLengths) total += 2 * length + kStereoSpread;
+    return total;
+  }();
+  static_assert(kMemorySize == 25450);
+
+  // Fixed gains around the network, as values of the reverb's gain law.
+  static constexpr float kInputTrimLevel = 0.3f;
+  static constexpr float kOutputMakeupLevel = 0.6f;
+
+  revmodel();
+  revmodel(const revmodel&) = delete;
+  revmodel& operator=(const revmodel&) = delete;
+
+  // Audio thread. Runs `frames` frames (none when 0 or negative), each
+  // frame `stride` floats after the previous one in all four buffers.
+  // Each frame ticks the dry, depth and brightness smoothers in this order.
+  // processreplace overwrites the outputs with wet plus dry signal;
+  // processmix adds the wet signal to them and uses no dry signal. Each
+  // output may be the same buffer as its own channel's input.
+  void processreplace(const float* inputL, const float* inputR, float* outputL, float* outputR,
+                      int32_t frames, int32_t stride, SmoothParameter* dryLevel,
+                      SmoothParameter* depth, SmoothParameter* brightness);
+  void processmix(const float* inputL, const float* inputR, float* outputL, float* outputR,
+                  int32_t frames, int32_t stride, SmoothParameter* dryLevel, SmoothParameter* depth,
+                  SmoothParameter* brightness);
+
+  // Clears every delay line, unless frozen.
+  void mute();
+  // Recomputes the derived gains and pushes feedback and damping into the
+  // combs. Every setter but setdry calls it.
+  void update();
+
+  // No setter limits its value: room sizes above 1, negative widths and
+  // widths above 1 take effect as given.
+  void setroomsize(float value);
+  float getroomsize() const;
+  void setdamp(float value);
+  float getdamp() const;
+  void setwet(float value);
+  float getwet() const;
+  void setdry(float value);
+  float getdry() const;
+  void setwidth(float value);
+  float getwidth() const;
+  void setcompthreshold(float value);
+  float getcompthreshold() const;
+  void setcompceiling(float value);
+  float getcompceiling() const;
+  // Frozen while the mode is 0.5 or more: no input reaches the combs and
+  // the tail circulates without loss. A NaN mode is not frozen.
+  void setmode(float value);
+  float getmode() const;
+
+  // For inspection.
+  float getwetdirect() const { return wetDirect; }
+  float getwetcross() const { return wetCross; }
+  float getinputscale() const { return inputScale; }
+  const comb& combLeft(int32_t index) const { return combsLeft[static_cast<std::size_t>(index)]; }
+  const comb& combRight(int32_t index) const { return combsRight[static_cast<std::size_t>(index)]; }
+
+ private:
+  template <bool Mix>
+  void run(const float* inputL, const float* inputR, float* outputL, float* outputR, int32_t frames,
+           int32_t stride, SmoothParameter* dryLevel, SmoothParameter* depth,
+           SmoothParameter* brightness);
+  static float scaleDamp(float value);
+  void followBrightness(float brightness);
+  float dryGainFor(float dryLevel);
+  void clearNetwork();
+
+  float inputScale = 0.0f;
+  float roomsize = 0.0f;
+  float activeRoomsize = 0.0f;
+  float damp = 0.0f;
+  float activeDamp = 0.0f;
+  float wet = 0.0f;
+  float wetDirect = 0.0f;
+  float wetCross = 0.0f;
+  float dry = 0.0f;
+  float width = 0.0f;
+  float compthreshold = 0.0f;
+  float compceiling = 0.0f;
+  float mode = 0.0f;
+  // The fixed gains around the network; they never change, so they are
+  // worked out once here rather than on every call.
+  float inputTrim = 0.0f;
+  float outputMakeup = 0.0f;
+  // The dry gain of the last frame and the level it came from.
+  float lastDryLevel = 0.0f;
+  float lastDryGain = 0.0f;
+
+  std::array<comb, kCombs> combsLeft;
+  std::array<comb, kCombs> combsRight;
+  std::array<allpass, kAllpasses> allpassesLeft;
+  std::array<allpass, kAllpasses> allpassesRight;
+  // Comb 1 left, comb 1 right, ... comb 8 right, allpass 1 left, ...
+  // allpass 4 right, back to back.
+  std::array<float, kMemorySize> memory{};
+};
+
+}  // namespace kqfx
