@@ -78,7 +78,7 @@ class Quistrel final : public StereoEffect<Quistrel, 6> {
       }
       const float g = Gain::gain2factor(gain.getCurrentValue());
       // One length for both channels, so that they stay in step.
-      const uint32_t length = lfoTime_.load(std::memory_order_relaxed);
+      const uint32_t length = lfoTime();
       const float hi = cutoffHi.getCurrentValue();
       const float lo = cutoffLo.getCurrentValue();
       const float res = resonance.getCurrentValue();
@@ -129,17 +129,19 @@ class Quistrel final : public StereoEffect<Quistrel, 6> {
   }
 
   // Any thread. Recomputes the sweep length from "Tempo", "Every n" and the
-  // sample rate. Writers on two threads (one writing "Tempo", the other
-  // "Every n") each check that the values they used are still the latest,
-  // so the length left behind matches both writes.
+  // sample rate. Each recomputation takes a ticket after its parameter
+  // write and before reading the parameters, so a later ticket has seen
+  // every earlier write; a length only replaces one of an earlier ticket.
+  // Two threads writing "Tempo" and "Every n" at once thus leave the
+  // length of both last values behind.
   void calculateLFOTime() {
-    SmoothParameter& tempo = smoother(kTempo);
-    SmoothParameter& everyN = smoother(kEveryN);
-    for (int pass = 0; pass < kMaxLengthPasses; ++pass) {
-      const float t = tempo.getTargetValue();
-      const float n = everyN.getTargetValue();
-      lfoTime_.store(sweep::length(t, n, getSampleRate()), std::memory_order_relaxed);
-      if (!changed(t, tempo.getTargetValue()) && !changed(n, everyN.getTargetValue())) break;
+    const uint32_t ticket = lengthTickets_.fetch_add(1, std::memory_order_acq_rel) + 1;
+    const uint32_t length = sweep::length(smoother(kTempo).getTargetValue(),
+                                          smoother(kEveryN).getTargetValue(), getSampleRate());
+    const uint64_t computed = (static_cast<uint64_t>(ticket) << 32) | length;
+    uint64_t stored = lfoTime_.load(std::memory_order_relaxed);
+    while (isLaterTicket(ticket, static_cast<uint32_t>(stored >> 32)) &&
+           !lfoTime_.compare_exchange_weak(stored, computed, std::memory_order_relaxed)) {
     }
   }
 
@@ -150,10 +152,15 @@ class Quistrel final : public StereoEffect<Quistrel, 6> {
     for (LadderFilter& filter : filter_) filter.clear();
   }
 
-  uint32_t lfoTime() const { return lfoTime_.load(std::memory_order_relaxed); }
+  // Any thread. The sweep length in samples.
+  uint32_t lfoTime() const {
+    return static_cast<uint32_t>(lfoTime_.load(std::memory_order_relaxed) & 0xffffffffu);
+  }
 
  private:
-  static constexpr int kMaxLengthPasses = 4;
+  static bool isLaterTicket(uint32_t ticket, uint32_t than) {
+    return static_cast<int32_t>(ticket - than) > 0;
+  }
 
   static bool changed(float before, float after) {
     return std::bit_cast<uint32_t>(before) != std::bit_cast<uint32_t>(after);
@@ -161,10 +168,12 @@ class Quistrel final : public StereoEffect<Quistrel, 6> {
 
   std::array<TriangleSweep, 2> lfo_{};
   std::array<LadderFilter, 2> filter_{};
-  // Written by parameter writes (any thread), read once per frame by the
-  // audio thread.
-  std::atomic<uint32_t> lfoTime_{0};
-  static_assert(std::atomic<uint32_t>::is_always_lock_free);
+  // The sweep length (low half) with the ticket it was computed under
+  // (high half): written by parameter writes on any thread, read once per
+  // frame by the audio thread.
+  std::atomic<uint64_t> lfoTime_{0};
+  std::atomic<uint32_t> lengthTickets_{0};
+  static_assert(std::atomic<uint64_t>::is_always_lock_free);
 };
 
 }  // namespace kqfx

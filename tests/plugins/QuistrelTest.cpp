@@ -31,12 +31,7 @@ Stereo noiseInput(std::size_t frames, float amplitude, uint32_t seed) {
   return {test::noise(frames, amplitude, seed), test::noise(frames, amplitude, seed + 1)};
 }
 
-// The first sample after a restart sees an empty filter: every stage
-// passes the scaled input x = u * 0.35013 * f^4 unchanged.
-float firstSampleAt(float f, float input) {
-  const double f2 = static_cast<double>(f) * f;
-  return static_cast<float>(static_cast<double>(input) * 0.35013 * f2 * f2);
-}
+float firstSampleAt(float f, float input) { return QuistrelModel::firstSampleAt(f, input); }
 
 // The model's render of `input` with the cutoffs and resonance held.
 Stereo modelRender(QuistrelModel& model, const Stereo& input, float hi, float lo, float res,
@@ -73,16 +68,12 @@ class QuistrelTest : public ::testing::Test {
     EXPECT_EQ(io.out[0][0], io.out[1][0]);
     return io.out[0][0];
   }
-  // With "Cutoff (Lo)" 0 and "Cutoff (Hi)" 1 the first frame after a
-  // restart runs at f = 1.16 / T, which tells the sweep length T.
+  // Needs "Cutoff (Lo)" 0 and "Cutoff (Hi)" 1 (see QuistrelModel).
   float probeSweep() {
     restart();
     return firstFrame(1.0f);
   }
-  static float expectedProbe(double sweepLength) {
-    const float m = static_cast<float>(1.0 / sweepLength);
-    return firstSampleAt(QuistrelModel::cutoff(m, 1.0f, 0.0f), 1.0f);
-  }
+  static float expectedProbe(double sweepLength) { return QuistrelModel::sweepProbe(sweepLength); }
   void setSampleRate(float rate) { plugin.dispatch(opSetSampleRate, 0, 0, nullptr, rate); }
 
   PluginLibrary library{test::pluginPath("Quistrel")};

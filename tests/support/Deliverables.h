@@ -19,6 +19,7 @@ inline const std::vector<Deliverable>& deliverables() {
   static const std::vector<Deliverable> all = {
       {"Pellvo", 0x4B515045, 1, {}},
       {"Grubbel", 0x4B514752, 2, {}},
+      {"Quistrel", 0x4B515155, 6, {}},
   };
   return all;
 }

@@ -21,6 +21,20 @@ struct QuistrelModel {
     return samplesPerBeat * beats;
   }
 
+  // The first sample after a restart sees an empty filter: every stage
+  // passes the scaled input x = u * 0.35013 * f^4 unchanged.
+  static float firstSampleAt(float f, float input) {
+    const double f2 = static_cast<double>(f) * f;
+    return static_cast<float>(static_cast<double>(input) * 0.35013 * f2 * f2);
+  }
+
+  // With "Cutoff (Lo)" 0 and "Cutoff (Hi)" 1, the first frame after a
+  // restart runs at f = 1.16 / T: its output for an input of 1 tells the
+  // sweep length T.
+  static float sweepProbe(double sweepLength) {
+    return firstSampleAt(cutoff(static_cast<float>(1.0 / sweepLength), 1.0f, 0.0f), 1.0f);
+  }
+
   float nextM(int ch) {
     count[ch] += 1.0;
     const float phase = static_cast<float>(std::fmod(count[ch], lfoTime));
