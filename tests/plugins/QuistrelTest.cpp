@@ -8,6 +8,7 @@
 #include <cfloat>
 #include <cmath>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "QuistrelModel.h"
@@ -371,7 +372,11 @@ TEST_P(QuistrelJump, ATempoJumpAtTheTopOfTheSweepDoesNotRing) {
 
 INSTANTIATE_TEST_SUITE_P(Resonances, QuistrelJump,
                          ::testing::Values(JumpCase{0.0f, 1.1f}, JumpCase{0.5f, 1.3f},
-                                           JumpCase{0.9f, 4.0f}, JumpCase{1.0f, 10.0f}));
+                                           JumpCase{0.9f, 4.0f}, JumpCase{1.0f, 10.0f}),
+                         [](const ::testing::TestParamInfo<JumpCase>& jump) {
+                           const long percent = std::lround(jump.param.resonance * 100);
+                           return "Resonance" + std::to_string(percent);
+                         });
 
 TEST_F(QuistrelTest, AClosedFilterHoldsInsteadOfRunningAway) {
   // Both cutoffs glide to 0 while noise plays; the filter then passes
