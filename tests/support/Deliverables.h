@@ -23,6 +23,7 @@ inline const std::vector<Deliverable>& deliverables() {
       {"Morvane", 0x4B514D4F, 4, {"FREQUENCIES", "GAIN_COEFFICIENTS", "Y_COEFFICIENTS"}},
       {"Tallisk", 0x4B515441, 4, {}},
       {"Vardello", 0x4B515641, 4, {"MODELS"}},
+      {"Quistrel", 0x4B515155, 6, {}},
   };
   return all;
 }

@@ -1,0 +1,179 @@
+#pragma once
+// Quistrel: each channel through a resonant four-pole low-pass whose
+// cutoff a triangle LFO sweeps between "Cutoff (Lo)" and "Cutoff (Hi)".
+// One sweep (half a cycle) lasts "Every n" beats of "Tempo"; the tempo is
+// a parameter, never asked of the host.
+
+#include <array>
+#include <atomic>
+#include <bit>
+#include <cstdint>
+
+#include "LadderFilter.h"
+#include "SweepLength.h"
+#include "TriangleSweep.h"
+#include "kqfx/dsp/GainLaw.h"
+#include "kqfx/plugin/StereoEffect.h"
+
+namespace kqfx {
+
+class Quistrel final : public StereoEffect<Quistrel, 6> {
+ public:
+  using Gain = StandardGain;
+  enum Parameter : int32_t {
+    kInputGain = 0,
+    kTempo = 1,
+    kEveryN = 2,
+    kCutoffHi = 3,
+    kCutoffLo = 4,
+    kResonance = 5,
+  };
+  // "Tempo" and "Every n" take effect at once: they set the sweep length.
+  static constexpr ParameterTable kParameters{{
+      {"Input Gain", "dB", 0.5f},
+      {"Tempo", "BPM", 0.33333334f, 0},
+      {"Every n", "Beats", 0.0f, 0},
+      {"Cutoff (Hi)", "Hz", 1.0f},
+      {"Cutoff (Lo)", "Hz", 0.05f},
+      {"Resonance", "%", 0.0f},
+  }};
+
+  explicit Quistrel(HostCallback callback)
+      : StereoEffect(callback, fourCharCode("KQQU"), kParameters) {
+    calculateLFOTime();
+    initLFO();
+  }
+
+  // Any thread. A "Tempo" below 1/300 becomes 1/300; a write of "Tempo" or
+  // "Every n" changes the sweep length at once without restarting the LFO.
+  void setParameter(int32_t index, float value) override {
+    if (index == kTempo) value = sweep::floorTempo(value);
+    StereoEffect::setParameter(index, value);
+    if (index == kTempo || index == kEveryN) calculateLFOTime();
+  }
+
+  template <class Output>
+  void render(const float* inL, const float* inR, float* outL, float* outR, int32_t n) {
+    SmoothParameter& gain = smoother(kInputGain);
+    SmoothParameter& tempo = smoother(kTempo);
+    SmoothParameter& everyN = smoother(kEveryN);
+    SmoothParameter& cutoffHi = smoother(kCutoffHi);
+    SmoothParameter& cutoffLo = smoother(kCutoffLo);
+    SmoothParameter& resonance = smoother(kResonance);
+    for (int32_t i = 0; i < n; ++i) {
+      gain.tick();
+      cutoffHi.tick();
+      cutoffLo.tick();
+      resonance.tick();
+      // Neither smoother glides, so a tick changes them only when a write
+      // from another thread lands in between: then start the sweep afresh.
+      const float tempoBefore = tempo.getCurrentValue();
+      tempo.tick();
+      const float everyNBefore = everyN.getCurrentValue();
+      everyN.tick();
+      if (changed(tempoBefore, tempo.getCurrentValue()) ||
+          changed(everyNBefore, everyN.getCurrentValue())) {
+        calculateLFOTime();
+        initLFO();
+      }
+      const float g = Gain::gain2factor(gain.getCurrentValue());
+      // One length for both channels, so that they stay in step.
+      const uint32_t length = lfoTime();
+      const float hi = cutoffHi.getCurrentValue();
+      const float lo = cutoffLo.getCurrentValue();
+      const float res = resonance.getCurrentValue();
+      Output::store(outL[i], filterIt(g * inL[i], 0, length, hi, lo, res));
+      Output::store(outR[i], filterIt(g * inR[i], 1, length, hi, lo, res));
+    }
+  }
+
+  // Host thread.
+  void displayValue(int32_t index, float target, char* text) {
+    switch (index) {
+      case kInputGain:
+        float2string(Gain::gain2display(target), text);
+        break;
+      case kTempo:
+        long2string(sweep::tempoText(target), text);
+        break;
+      case kEveryN:
+        long2string(sweep::beatsText(target), text);
+        break;
+      case kResonance:
+        float2string(target * 100.0f, text);
+        break;
+      default:  // the two cutoffs
+        float2string(target * 20000.0f, text);
+        break;
+    }
+  }
+
+  // Host thread, after suspend rebuilt the smoothers. The sweep length
+  // stays as it is.
+  void restart() { initLFO(); }
+
+  // Audio thread. One sample of one channel: advances that channel's LFO
+  // and filter by one step and answers the filtered sample.
+  float filterIt(float input, int channel, uint32_t lfoTime, float cutoffHi, float cutoffLo,
+                 float resonance) {
+    TriangleSweep& lfo = lfo_[static_cast<std::size_t>(channel)];
+    LadderFilter& filter = filter_[static_cast<std::size_t>(channel)];
+    const bool lengthChanged = lfo.lastLength() != lfoTime;
+    const float m = lfo.next(lfoTime);
+    const float f = static_cast<float>(
+        1.16 * (static_cast<double>(cutoffLo) +
+                static_cast<double>(m) *
+                    (static_cast<double>(cutoffHi) - static_cast<double>(cutoffLo))));
+    if (lengthChanged) filter.followCutoffJump(f);
+    return filter.process(input, f, resonance);
+  }
+
+  // Any thread. Recomputes the sweep length from "Tempo", "Every n" and the
+  // sample rate. Each recomputation takes a ticket after its parameter
+  // write and before reading the parameters, so a later ticket has seen
+  // every earlier write; a length only replaces one of an earlier ticket.
+  // Two threads writing "Tempo" and "Every n" at once thus leave the
+  // length of both last values behind.
+  void calculateLFOTime() {
+    const uint32_t ticket = lengthTickets_.fetch_add(1, std::memory_order_acq_rel) + 1;
+    const uint32_t length = sweep::length(smoother(kTempo).getTargetValue(),
+                                          smoother(kEveryN).getTargetValue(), getSampleRate());
+    const uint64_t computed = (static_cast<uint64_t>(ticket) << 32) | length;
+    uint64_t stored = lfoTime_.load(std::memory_order_relaxed);
+    while (isLaterTicket(ticket, static_cast<uint32_t>(stored >> 32)) &&
+           !lfoTime_.compare_exchange_weak(stored, computed, std::memory_order_relaxed)) {
+    }
+  }
+
+  // Owner of the audio state (construction, suspend, or the audio thread).
+  // Both LFOs start rising from their first sample; the filters are clear.
+  void initLFO() {
+    for (TriangleSweep& lfo : lfo_) lfo.restart();
+    for (LadderFilter& filter : filter_) filter.clear();
+  }
+
+  // Any thread. The sweep length in samples.
+  uint32_t lfoTime() const {
+    return static_cast<uint32_t>(lfoTime_.load(std::memory_order_relaxed) & 0xffffffffu);
+  }
+
+ private:
+  static bool isLaterTicket(uint32_t ticket, uint32_t than) {
+    return static_cast<int32_t>(ticket - than) > 0;
+  }
+
+  static bool changed(float before, float after) {
+    return std::bit_cast<uint32_t>(before) != std::bit_cast<uint32_t>(after);
+  }
+
+  std::array<TriangleSweep, 2> lfo_{};
+  std::array<LadderFilter, 2> filter_{};
+  // The sweep length (low half) with the ticket it was computed under
+  // (high half): written by parameter writes on any thread, read once per
+  // frame by the audio thread.
+  std::atomic<uint64_t> lfoTime_{0};
+  std::atomic<uint32_t> lengthTickets_{0};
+  static_assert(std::atomic<uint64_t>::is_always_lock_free);
+};
+
+}  // namespace kqfx
