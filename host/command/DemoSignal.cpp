@@ -127,13 +127,14 @@ StereoSamples demoSignal(int sampleRate) {
   for (const auto& channel : out) {
     for (float sample : channel) peak = std::max(peak, std::fabs(sample));
   }
-  const double gain = peak > 0.0f ? kDemoPeak / peak : 1.0;
-  // A 10 ms fade at the end, so the loop stops without a click.
+  const double gain = peak > 0.0f ? static_cast<double>(kDemoPeak) / peak : 1.0;
+  // A 10 ms fade to silence at the end, so the loop stops without a click.
   const auto fade = static_cast<std::size_t>(0.01 * sampleRate);
   for (auto& channel : out) {
     for (std::size_t i = 0; i < frames; ++i) {
-      const std::size_t left = frames - i;
-      const double fadeGain = left < fade ? static_cast<double>(left) / static_cast<double>(fade) : 1.0;
+      const std::size_t left = frames - 1 - i;
+      const double fadeGain =
+          left < fade ? static_cast<double>(left) / static_cast<double>(fade) : 1.0;
       channel[i] = static_cast<float>(channel[i] * gain * fadeGain);
     }
   }
