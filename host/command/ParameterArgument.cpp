@@ -27,10 +27,18 @@ std::vector<int32_t> matches(const std::string& key, const std::vector<std::stri
   return found;
 }
 
+// The parameter names for a one-line message: all of them, or the first
+// few of a long list.
 std::string namesForMessage(const std::vector<std::string>& names) {
+  constexpr std::size_t kShown = 12;
   if (names.empty()) return "it has no parameters";
   std::string list;
-  for (const std::string& name : names) list += (list.empty() ? "" : ", ") + ("'" + name + "'");
+  for (std::size_t i = 0; i < names.size() && i < kShown; ++i) {
+    list += (list.empty() ? "" : ", ") + ("'" + names[i] + "'");
+  }
+  if (names.size() > kShown) {
+    list += ", ... (" + std::to_string(names.size()) + " in all; 'kqfx info' lists them)";
+  }
   return "its parameters are " + list;
 }
 

@@ -48,6 +48,15 @@ TEST(ParameterArgument, NamesMatchRegardlessOfCaseThenOfSeparatorsThenAsIndex) {
   EXPECT_EQ(problem("inputgain"),
             "parameter name 'inputgain' is ambiguous: more than one parameter has it; use an index");
   EXPECT_EQ(resolveParameter("limit_", {"Input Gain", "Limit"}), 1);
+  try {
+    resolveParameter("x", {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12", "13"});
+    ADD_FAILURE() << "an unknown name was accepted";
+  } catch (const UsageError& error) {
+    EXPECT_STREQ(error.what(), "the plug-in has no parameter 'x'; its parameters are '1', '2', "
+                               "'3', '4', '5', '6', '7', '8', '9', '10', '11', '12', ... (13 in "
+                               "all; 'kqfx info' lists them)");
+  }
+  EXPECT_THROW(resolveParameter("0", {}), UsageError);
   EXPECT_EQ(resolveParameter("input-gain", {"Input Gain", "Limit"}), 0);
 }
 
