@@ -23,6 +23,9 @@ AudioFileWriter::AudioFileWriter(int fd, const OutputFormat& format, int sampleR
   }
   // Integer formats clip overs instead of wrapping them round.
   sf_command(file_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+  // The peak chunk of float files carries the time of writing: without it
+  // the same render gives the same bytes.
+  sf_command(file_, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
 }
 
 AudioFileWriter::~AudioFileWriter() {

@@ -1,7 +1,9 @@
 // kqfx demo: the dry signal and one rendered file per effect found.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <thread>
 
 #include "CommandRunner.h"
 #include "DemoPresets.h"
@@ -74,12 +76,18 @@ TEST(CommandDemo, WritesTheDryLoopAndOneNonSilentFilePerEffectFound) {
   EXPECT_EQ(peak, 0.5f);
 }
 
-TEST(CommandDemo, TheDemoSignalIsTheSameOnEveryRun) {
+// Byte for byte: nothing in the files depends on when they were written.
+TEST(CommandDemo, TheFilesAreTheSameOnEveryRun) {
   ScratchFolder folder;
   ASSERT_EQ(runKqfx({"demo", folder / "one", "-q"}).status, 0);
+  // A second apart, so that a time stamp in a file would show.
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
   ASSERT_EQ(runKqfx({"demo", folder / "again", "-q"}).status, 0);
-  EXPECT_EQ(fileBytes(folder / "again/dry.wav"), fileBytes(folder / "one/dry.wav"));
-  EXPECT_EQ(fileBytes(folder / "again/Grubbel.wav"), fileBytes(folder / "one/Grubbel.wav"));
+  for (const char* name : {"dry.wav", "Grubbel.wav"}) {
+    EXPECT_TRUE(fileBytes(folder / ("again/" + std::string(name))) ==
+                fileBytes(folder / ("one/" + std::string(name))))
+        << name;
+  }
 }
 
 }  // namespace
