@@ -2,9 +2,13 @@
 // KQFX_PLUGIN_PATH; foreign plug-ins that crash or hang are skipped.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "CommandRunner.h"
+#include "Deliverables.h"
 #include "SoundFiles.h"
 
 namespace kqfx::test {
@@ -41,12 +45,32 @@ TEST(CommandList, FindsOursThenEveryFolderOfThePluginPathAndSkipsBadOnes) {
               searchEnvironment(folder, (folder / "a") + ":" + (folder / "missing") + "::" +
                                             (folder / "b")));
   ASSERT_EQ(result.status, 0) << result.err;
-  EXPECT_EQ(result.out,
-            "Grubbel  KQGR  2  " + kPlugins + "/Grubbel.so\n"
-            "Pellvo   KQPE  1  " + kPlugins + "/Pellvo.so\n"
-            "Pellvo   KQPE  1  " + (folder / "a/bundle/Pellvo.so") + "\n"
-            "Grubbel  KQGR  2  " + (folder / "b/Grubbel.so") + "\n"
-            "MonoOut  TsFx  1  " + (folder / "b/MonoOut.so") + "\n");
+  // Ours in name order, then each folder of the path in turn; one column
+  // width for every row.
+  struct Row {
+    std::string name, id, params, path;
+  };
+  std::vector<Row> rows;
+  std::vector<Deliverable> ours = deliverables();
+  std::sort(ours.begin(), ours.end(),
+            [](const Deliverable& a, const Deliverable& b) { return std::string(a.name) < b.name; });
+  for (const Deliverable& d : ours) {
+    const auto id = static_cast<uint32_t>(d.uniqueId);
+    const std::string code = {static_cast<char>(id >> 24), static_cast<char>(id >> 16),
+                              static_cast<char>(id >> 8), static_cast<char>(id)};
+    rows.push_back({d.name, code, std::to_string(d.numParams), kPlugins + "/" + d.name + ".so"});
+  }
+  rows.push_back({"Pellvo", "KQPE", "1", folder / "a/bundle/Pellvo.so"});
+  rows.push_back({"Grubbel", "KQGR", "2", folder / "b/Grubbel.so"});
+  rows.push_back({"MonoOut", "TsFx", "1", folder / "b/MonoOut.so"});
+  std::size_t width = 0;
+  for (const Row& row : rows) width = std::max(width, row.name.size());
+  std::string expected;
+  for (const Row& row : rows) {
+    expected += row.name + std::string(width - row.name.size() + 2, ' ') + row.id + "  " +
+                row.params + "  " + row.path + "\n";
+  }
+  EXPECT_EQ(result.out, expected);
   EXPECT_EQ(result.err,
             "kqfx: skipped " + (folder / "b/Crashes.so") +
                 ": crashed while loading (Segmentation fault)\n"
