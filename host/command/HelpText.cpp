@@ -21,7 +21,8 @@ PLUGIN is a plug-in name such as Pellvo (any case), looked up as in
 Plug-ins are looked for in this order: kqfx's own (beside the installed
 program, or in its build tree), each folder of KQFX_PLUGIN_PATH
 (colon-separated), ~/.vst, then /usr/local/lib/vst, /usr/lib/vst, their
-lxvst and x86_64-linux-gnu variants.
+lxvst and x86_64-linux-gnu variants (KQFX_SYSTEM_VST_PATH, when set,
+replaces these system folders; set it empty to search none of them).
 
 Exit status: 0 done, 1 failed, 2 bad command line; a render stopped by a
 signal ends by that signal and leaves no output file behind.

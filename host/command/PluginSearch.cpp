@@ -61,6 +61,7 @@ SearchEnvironment SearchEnvironment::fromProcess() {
 #endif
   if (const char* path = std::getenv("KQFX_PLUGIN_PATH")) environment.pluginPath = path;
   if (const char* home = std::getenv("HOME")) environment.home = home;
+  if (const char* system = std::getenv("KQFX_SYSTEM_VST_PATH")) environment.systemPath = system;
   return environment;
 }
 
@@ -78,7 +79,13 @@ std::vector<fs::path> pluginFolders(const SearchEnvironment& environment) {
     candidates.emplace_back(folder);
   }
   if (!environment.home.empty()) candidates.push_back(fs::path(environment.home) / ".vst");
-  for (const char* folder : kSystemFolders) candidates.emplace_back(folder);
+  if (environment.systemPath) {
+    for (const std::string& folder : splitColons(*environment.systemPath)) {
+      candidates.emplace_back(folder);
+    }
+  } else {
+    for (const char* folder : kSystemFolders) candidates.emplace_back(folder);
+  }
 
   std::vector<fs::path> folders;
   std::vector<fs::path> seen;

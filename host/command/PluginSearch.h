@@ -15,6 +15,9 @@ struct SearchEnvironment {
   std::filesystem::path buildPluginDirectory;  // where this build puts its plug-ins
   std::string pluginPath;                      // KQFX_PLUGIN_PATH
   std::string home;                            // HOME
+  // KQFX_SYSTEM_VST_PATH, when set: replaces the usual system folders
+  // (colon-separated; empty searches none of them).
+  std::optional<std::string> systemPath;
 
   static SearchEnvironment fromProcess();
 };

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,7 @@ std::map<std::string, std::string> searchEnvironment(const ScratchFolder& folder
   const char* asan = std::getenv("ASAN_OPTIONS");
   return {{"KQFX_PLUGIN_PATH", pluginPath},
           {"HOME", folder / "home"},
+          {"KQFX_SYSTEM_VST_PATH", folder / "system"},
           {"ASAN_OPTIONS", std::string(asan ? asan : "") + ":handle_segv=0"}};
 }
 
@@ -39,18 +41,17 @@ TEST(CommandList, FindsOursThenEveryFolderOfThePluginPathAndSkipsBadOnes) {
     fs::copy_file(kFixtures + "/" + name, folder / (std::string("b/") + name));
   }
   writeText(folder / "b/readme.txt", "not a plug-in");
+  fs::create_directories(folder.path() / "system");
+  fs::copy_file(kFixtures + "/MonoOut.so", folder / "system/Sys.so");
 
   const CommandResult result =
       runKqfx({"list", "--timeout", "1"},
               searchEnvironment(folder, (folder / "a") + ":" + (folder / "missing") + "::" +
                                             (folder / "b")));
   ASSERT_EQ(result.status, 0) << result.err;
-  // Ours in name order, then each folder of the path in turn; one column
-  // width for every row.
-  struct Row {
-    std::string name, id, params, path;
-  };
-  std::vector<Row> rows;
+  // Ours in name order, then each folder of the path in turn, then the
+  // system folders (here a stand-in for them).
+  std::vector<std::vector<std::string>> expected;
   std::vector<Deliverable> ours = deliverables();
   std::sort(ours.begin(), ours.end(),
             [](const Deliverable& a, const Deliverable& b) { return std::string(a.name) < b.name; });
@@ -58,19 +59,22 @@ TEST(CommandList, FindsOursThenEveryFolderOfThePluginPathAndSkipsBadOnes) {
     const auto id = static_cast<uint32_t>(d.uniqueId);
     const std::string code = {static_cast<char>(id >> 24), static_cast<char>(id >> 16),
                               static_cast<char>(id >> 8), static_cast<char>(id)};
-    rows.push_back({d.name, code, std::to_string(d.numParams), kPlugins + "/" + d.name + ".so"});
+    expected.push_back({d.name, code, std::to_string(d.numParams), kPlugins + "/" + d.name + ".so"});
   }
-  rows.push_back({"Pellvo", "KQPE", "1", folder / "a/bundle/Pellvo.so"});
-  rows.push_back({"Grubbel", "KQGR", "2", folder / "b/Grubbel.so"});
-  rows.push_back({"MonoOut", "TsFx", "1", folder / "b/MonoOut.so"});
-  std::size_t width = 0;
-  for (const Row& row : rows) width = std::max(width, row.name.size());
-  std::string expected;
-  for (const Row& row : rows) {
-    expected += row.name + std::string(width - row.name.size() + 2, ' ') + row.id + "  " +
-                row.params + "  " + row.path + "\n";
+  expected.push_back({"Pellvo", "KQPE", "1", folder / "a/bundle/Pellvo.so"});
+  expected.push_back({"Grubbel", "KQGR", "2", folder / "b/Grubbel.so"});
+  expected.push_back({"MonoOut", "TsFx", "1", folder / "b/MonoOut.so"});
+  expected.push_back({"Sys", "TsFx", "1", folder / "system/Sys.so"});
+
+  std::vector<std::vector<std::string>> listed;
+  std::istringstream lines(result.out);
+  for (std::string line; std::getline(lines, line);) {
+    std::istringstream fields(line);
+    std::vector<std::string> row;
+    for (std::string field; fields >> field;) row.push_back(field);
+    listed.push_back(row);
   }
-  EXPECT_EQ(result.out, expected);
+  EXPECT_EQ(listed, expected) << result.out;
   EXPECT_EQ(result.err,
             "kqfx: skipped " + (folder / "b/Crashes.so") +
                 ": crashed while loading (Segmentation fault)\n"
