@@ -49,6 +49,9 @@ class PluginInstance {
   std::string parameterLabel(int32_t index);
   std::string parameterDisplay(int32_t index);
   std::string programName();
+  // The text a text-answering opcode writes (names, vendor, product ...),
+  // read safely even when the plug-in leaves it unterminated.
+  std::string text(int32_t opcode, int32_t index = 0);
 
   bool canReplace() const { return (effect_->flags & flagCanProcessReplacing) != 0; }
   void processReplacing(float** inputs, float** outputs, int32_t frames) {
@@ -59,8 +62,6 @@ class PluginInstance {
   }
 
  private:
-  std::string text(int32_t opcode, int32_t index);
-
   AEffect* effect_ = nullptr;
 };
 

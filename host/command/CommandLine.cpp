@@ -1,0 +1,228 @@
+#include "CommandLine.h"
+
+#include <algorithm>
+#include <span>
+
+#include "CommandErrors.h"
+#include "HelpText.h"
+#include "NumberText.h"
+
+namespace kqfx::command {
+namespace {
+
+struct OptionSpec {
+  const char* longName;   // without the dashes
+  char shortName;         // 0 when there is none
+  bool takesValue;
+};
+
+struct Option {
+  std::string name;  // the long name
+  std::string value;
+};
+
+struct SplitArguments {
+  std::vector<std::string> positionals;
+  std::vector<Option> options;
+  bool help = false;
+};
+
+const OptionSpec* findLong(std::span<const OptionSpec> specs, const std::string& name) {
+  auto found = std::find_if(specs.begin(), specs.end(),
+                            [&](const OptionSpec& spec) { return name == spec.longName; });
+  return found == specs.end() ? nullptr : &*found;
+}
+
+const OptionSpec* findShort(std::span<const OptionSpec> specs, char name) {
+  auto found = std::find_if(specs.begin(), specs.end(),
+                            [&](const OptionSpec& spec) { return spec.shortName == name; });
+  return found == specs.end() ? nullptr : &*found;
+}
+
+// Options may come before, between or after the positional arguments;
+// everything after "--" is positional.
+SplitArguments split(const std::string& command, const std::vector<std::string>& arguments,
+                     std::span<const OptionSpec> specs) {
+  SplitArguments result;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (argument == "--") {
+      result.positionals.insert(result.positionals.end(), arguments.begin() + i + 1,
+                                arguments.end());
+      break;
+    }
+    if (argument == "--help" || argument == "-h") {
+      result.help = true;
+      continue;
+    }
+    if (argument.size() < 2 || argument[0] != '-') {
+      result.positionals.push_back(argument);
+      continue;
+    }
+    const OptionSpec* spec = nullptr;
+    std::string shown;
+    std::optional<std::string> attached;
+    if (argument[1] == '-') {
+      const std::size_t equals = argument.find('=');
+      shown = argument.substr(0, equals);
+      spec = findLong(specs, shown.substr(2));
+      if (equals != std::string::npos) attached = argument.substr(equals + 1);
+    } else {
+      shown = argument.substr(0, 2);
+      spec = findShort(specs, argument[1]);
+      if (argument.size() > 2) attached = argument.substr(2);
+    }
+    if (!spec) throw UsageError(command, "unknown option '" + shown + "'");
+    Option option{spec->longName, {}};
+    if (spec->takesValue) {
+      if (attached) {
+        option.value = *attached;
+      } else if (i + 1 < arguments.size()) {
+        option.value = arguments[++i];
+      } else {
+        throw UsageError(command, "option '" + shown + "' needs a value");
+      }
+    } else if (attached) {
+      throw UsageError(command, "option '" + shown + "' takes no value");
+    }
+    result.options.push_back(std::move(option));
+  }
+  return result;
+}
+
+void expectPositionals(const std::string& command, const SplitArguments& split,
+                       std::size_t least, std::size_t most) {
+  const std::size_t count = split.positionals.size();
+  if (count > most) {
+    throw UsageError(command, "unexpected argument '" + split.positionals[most] + "'");
+  }
+  if (count < least) throw UsageError(command, "missing arguments");
+}
+
+long long wholeNumberOption(const std::string& command, const Option& option, long long least,
+                            long long most, const char* meaning) {
+  const std::optional<long long> value = parseWholeNumber(option.value);
+  if (!value || *value < least || *value > most) {
+    throw UsageError(command, "--" + option.name + " must be " + meaning + " from " +
+                                  std::to_string(least) + " to " + std::to_string(most) +
+                                  ", not '" + option.value + "'");
+  }
+  return *value;
+}
+
+double secondsOption(const std::string& command, const Option& option, double most) {
+  const std::optional<double> value = parseDecimal(option.value);
+  if (!value || *value < 0.0 || *value > most) {
+    throw UsageError(command, "--" + option.name + " must be a number of seconds from 0 to " +
+                                  std::to_string(static_cast<long long>(most)) + ", not '" +
+                                  option.value + "'");
+  }
+  return *value;
+}
+
+Request parseList(const std::vector<std::string>& arguments) {
+  static constexpr OptionSpec specs[] = {{"timeout", 0, true}};
+  const SplitArguments parts = split("list", arguments, specs);
+  if (parts.help) return HelpRequest{"list"};
+  expectPositionals("list", parts, 0, 0);
+  ListRequest request;
+  for (const Option& option : parts.options) {
+    request.probeTimeoutSeconds = secondsOption("list", option, kMaxProbeTimeoutSeconds);
+    if (request.probeTimeoutSeconds <= 0.0) {
+      throw UsageError("list", "--timeout must be more than 0 seconds");
+    }
+  }
+  return request;
+}
+
+Request parseInfo(const std::vector<std::string>& arguments) {
+  static constexpr OptionSpec specs[] = {{"json", 0, false}};
+  const SplitArguments parts = split("info", arguments, specs);
+  if (parts.help) return HelpRequest{"info"};
+  if (parts.positionals.empty()) throw UsageError("info", "which plug-in? PLUGIN is missing");
+  expectPositionals("info", parts, 1, 1);
+  InfoRequest request{parts.positionals[0], !parts.options.empty()};
+  return request;
+}
+
+Request parseRender(const std::vector<std::string>& arguments) {
+  static constexpr OptionSpec specs[] = {{"param", 'p', true},
+                                         {"block", 'b', true},
+                                         {"tail", 't', true},
+                                         {"rate", 'r', true},
+                                         {"quiet", 'q', false}};
+  const SplitArguments parts = split("render", arguments, specs);
+  if (parts.help) return HelpRequest{"render"};
+  const std::size_t count = parts.positionals.size();
+  if (count == 0) throw UsageError("render", "which plug-in? PLUGIN is missing");
+  if (count == 1) throw UsageError("render", "where to? OUTPUT is missing");
+  expectPositionals("render", parts, 2, 3);
+  RenderRequest request;
+  request.plugin = parts.positionals[0];
+  if (count == 3) request.input = parts.positionals[1];
+  request.output = parts.positionals.back();
+  for (const Option& option : parts.options) {
+    if (option.name == "param") {
+      request.parameters.push_back(option.value);
+    } else if (option.name == "block") {
+      request.blockSize = static_cast<int32_t>(
+          wholeNumberOption("render", option, 1, kMaxBlockSize, "a whole number of frames"));
+    } else if (option.name == "tail") {
+      request.tailSeconds = secondsOption("render", option, kMaxTailSeconds);
+    } else if (option.name == "rate") {
+      request.sampleRate = static_cast<int32_t>(
+          wholeNumberOption("render", option, 1, kMaxSampleRate, "a whole number of hertz"));
+    } else {
+      request.quiet = true;
+    }
+  }
+  if (request.input && request.sampleRate) {
+    throw UsageError("render",
+                     "--rate is for the built-in demo signal; the output keeps INPUT's rate");
+  }
+  if (request.input && *request.input == request.output) {
+    throw UsageError("render", "INPUT and OUTPUT are the same file");
+  }
+  return request;
+}
+
+Request parseDemo(const std::vector<std::string>& arguments) {
+  static constexpr OptionSpec specs[] = {{"quiet", 'q', false}};
+  const SplitArguments parts = split("demo", arguments, specs);
+  if (parts.help) return HelpRequest{"demo"};
+  expectPositionals("demo", parts, 0, 1);
+  DemoRequest request;
+  if (!parts.positionals.empty()) request.directory = parts.positionals[0];
+  request.quiet = !parts.options.empty();
+  return request;
+}
+
+Request parseHelp(const std::vector<std::string>& arguments) {
+  if (arguments.empty()) return HelpRequest{};
+  if (arguments.size() > 1) throw UsageError("", "'kqfx help' takes one subcommand name");
+  if (helpText(arguments[0]).empty()) {
+    throw UsageError("", "no help for '" + arguments[0] + "': there is no such subcommand");
+  }
+  return HelpRequest{arguments[0]};
+}
+
+}  // namespace
+
+Request parseCommandLine(const std::vector<std::string>& arguments) {
+  if (arguments.empty()) throw UsageError("", "no subcommand given");
+  const std::string& command = arguments[0];
+  const std::vector<std::string> rest(arguments.begin() + 1, arguments.end());
+  if (command == "--help" || command == "-h") return HelpRequest{};
+  if (command == "--version" || command == "version") return VersionRequest{};
+  if (command == "help") return parseHelp(rest);
+  if (command == "list") return parseList(rest);
+  if (command == "info") return parseInfo(rest);
+  if (command == "render") return parseRender(rest);
+  if (command == "demo") return parseDemo(rest);
+  if (command.size() > 1 && command[0] == '-') {
+    throw UsageError("", "unknown option '" + command + "'");
+  }
+  throw UsageError("", "unknown subcommand '" + command + "'");
+}
+
+}  // namespace kqfx::command

@@ -1,0 +1,49 @@
+#pragma once
+// Turns the arguments after the program name into one request.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace kqfx::command {
+
+struct HelpRequest {
+  std::string topic;  // empty for the overview
+};
+struct VersionRequest {};
+struct ListRequest {
+  double probeTimeoutSeconds = 10.0;
+};
+struct InfoRequest {
+  std::string plugin;
+  bool json = false;
+};
+struct RenderRequest {
+  std::string plugin;
+  std::optional<std::string> input;  // none: the demo signal
+  std::string output;
+  std::vector<std::string> parameters;  // NAME=VALUE, as given
+  int32_t blockSize = 512;
+  double tailSeconds = 0.0;
+  std::optional<int32_t> sampleRate;  // only without input
+  bool quiet = false;
+};
+struct DemoRequest {
+  std::string directory = "demo-out";
+  bool quiet = false;
+};
+
+using Request =
+    std::variant<HelpRequest, VersionRequest, ListRequest, InfoRequest, RenderRequest, DemoRequest>;
+
+constexpr int32_t kMaxBlockSize = 65536;
+constexpr int32_t kMaxSampleRate = 768000;
+constexpr double kMaxTailSeconds = 3600.0;
+constexpr double kMaxProbeTimeoutSeconds = 600.0;
+
+// Throws UsageError naming the first problem found.
+Request parseCommandLine(const std::vector<std::string>& arguments);
+
+}  // namespace kqfx::command

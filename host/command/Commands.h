@@ -1,0 +1,14 @@
+#pragma once
+// The subcommands. Each answers the process exit status on success and
+// throws UsageError, CommandFailure or HostError otherwise.
+
+#include "CommandLine.h"
+
+namespace kqfx::command {
+
+int runList(const ListRequest& request);
+int runInfo(const InfoRequest& request);
+int runRender(const RenderRequest& request);
+int runDemo(const DemoRequest& request);
+
+}  // namespace kqfx::command

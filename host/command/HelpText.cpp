@@ -1,0 +1,109 @@
+#include "HelpText.h"
+
+namespace kqfx::command {
+namespace {
+
+const char* const kOverview = R"(usage: kqfx COMMAND [ARGUMENTS]
+
+Inspect VST 2 plug-ins and render audio files through them.
+
+commands:
+  list                         the plug-ins kqfx can find
+  info PLUGIN [--json]         a plug-in's identity, channels and parameters
+  render PLUGIN [INPUT] OUTPUT run audio through a plug-in into a file
+  demo [DIR]                   render the built-in demo through each kqfx effect
+  help [COMMAND]               this page, or the page of one command
+  --version                    the version of kqfx
+
+PLUGIN is a plug-in name such as Pellvo (any case), looked up as in
+'kqfx list', or the path of any Linux VST 2 shared object.
+
+Plug-ins are looked for in this order: kqfx's own (beside the installed
+program, or in its build tree), each folder of KQFX_PLUGIN_PATH
+(colon-separated), ~/.vst, then /usr/local/lib/vst, /usr/lib/vst, their
+lxvst and x86_64-linux-gnu variants.
+
+Exit status: 0 done, 1 failed, 2 bad command line; a render stopped by a
+signal ends by that signal and leaves no output file behind.
+)";
+
+const char* const kList = R"(usage: kqfx list [--timeout SECONDS]
+
+Lists every VST 2 plug-in kqfx can find, one line each: name, unique
+identifier (four characters), number of parameters, path. The first line
+for a name is the plug-in that 'kqfx info NAME' and 'kqfx render NAME' use.
+
+Each plug-in is loaded in a child process, so one that crashes or hangs is
+reported on standard error and skipped.
+
+options:
+  --timeout SECONDS   how long one plug-in may take to load (default 10)
+)";
+
+const char* const kInfo = R"(usage: kqfx info PLUGIN [--json]
+
+Shows a plug-in's unique identifier, version, flags, inputs and outputs,
+programs and a table of its parameters: index, name, value (0..1), value
+text and label.
+
+options:
+  --json   print the same as one JSON object
+)";
+
+const char* const kRender = R"(usage: kqfx render PLUGIN [INPUT] OUTPUT [options]
+
+Runs INPUT through the plug-in and writes OUTPUT, always in stereo, at
+INPUT's sample rate. Without INPUT the built-in demo signal is used (four
+seconds of drums and tones at 120 beats per minute).
+
+INPUT may be any file libsndfile reads (WAV, FLAC, AIFF, OGG, ...), mono or
+stereo; a mono file feeds both plug-in inputs. OUTPUT's format follows its
+extension: .wav (32-bit float), .flac, .aiff/.aif (24-bit), .ogg (Vorbis),
+.opus, .mp3, .caf, .w64, .rf64, .au (32-bit float). OUTPUT is written under a
+temporary name beside it and appears only once the render has finished;
+an existing OUTPUT stays untouched if the render fails or is stopped.
+
+options:
+  -p, --param NAME=VALUE   set a parameter before processing starts; NAME is
+                           its name (any case; quote names with spaces) or
+                           its index, VALUE a number from 0 to 1; repeatable.
+                           Effects that glide parameter changes reach the
+                           value over their first moments, as in any host.
+  -b, --block FRAMES       frames per process call (default 512)
+  -t, --tail SECONDS       silence appended after the input, so reverbs and
+                           echoes ring out (default 0)
+  -r, --rate HZ            sample rate of the demo signal (default 44100);
+                           not with INPUT
+  -q, --quiet              no progress bar (it is shown only on a terminal,
+                           and only for jobs that take over a second)
+)";
+
+const char* const kDemo = R"(usage: kqfx demo [DIR] [--quiet]
+
+Renders the built-in demo signal through each kqfx effect that can be
+found, with settings chosen to show it off, into DIR (default demo-out):
+dry.wav, the signal itself, and one NAME.wav per effect. Effects that are
+not found are skipped with a note.
+
+options:
+  -q, --quiet   no progress bar
+)";
+
+}  // namespace
+
+std::string helpText(const std::string& topic) {
+  if (topic.empty()) return kOverview;
+  if (topic == "list") return kList;
+  if (topic == "info") return kInfo;
+  if (topic == "render") return kRender;
+  if (topic == "demo") return kDemo;
+  return {};
+}
+
+std::string usageLine(const std::string& topic) {
+  const std::string page = helpText(topic);
+  const std::string source = page.empty() ? std::string(kOverview) : page;
+  return source.substr(0, source.find('\n'));
+}
+
+}  // namespace kqfx::command

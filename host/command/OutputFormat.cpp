@@ -1,0 +1,54 @@
+#include "OutputFormat.h"
+
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cctype>
+
+namespace kqfx::command {
+namespace {
+
+struct Extension {
+  const char* extension;
+  OutputFormat format;
+};
+
+// Float where the container holds it well, 24-bit PCM where float is rare
+// (AIFF) or impossible (FLAC), the usual codec for the lossy ones.
+constexpr Extension kExtensions[] = {
+    {"wav", {SF_FORMAT_WAV | SF_FORMAT_FLOAT, "32-bit float WAV"}},
+    {"flac", {SF_FORMAT_FLAC | SF_FORMAT_PCM_24, "24-bit FLAC"}},
+    {"aiff", {SF_FORMAT_AIFF | SF_FORMAT_PCM_24, "24-bit AIFF"}},
+    {"aif", {SF_FORMAT_AIFF | SF_FORMAT_PCM_24, "24-bit AIFF"}},
+    {"ogg", {SF_FORMAT_OGG | SF_FORMAT_VORBIS, "Ogg Vorbis"}},
+    {"opus", {SF_FORMAT_OGG | SF_FORMAT_OPUS, "Ogg Opus"}},
+    {"mp3", {SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, "MP3"}},
+    {"caf", {SF_FORMAT_CAF | SF_FORMAT_FLOAT, "32-bit float CAF"}},
+    {"w64", {SF_FORMAT_W64 | SF_FORMAT_FLOAT, "32-bit float Wave64"}},
+    {"rf64", {SF_FORMAT_RF64 | SF_FORMAT_FLOAT, "32-bit float RF64"}},
+    {"au", {SF_FORMAT_AU | SF_FORMAT_FLOAT, "32-bit float AU"}},
+};
+
+}  // namespace
+
+std::optional<OutputFormat> outputFormatFor(const std::filesystem::path& file) {
+  std::string extension = file.extension().string();
+  if (extension.size() < 2) return std::nullopt;
+  extension.erase(0, 1);
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  for (const Extension& known : kExtensions) {
+    if (extension == known.extension) return known.format;
+  }
+  return std::nullopt;
+}
+
+std::string knownOutputExtensions() {
+  std::string list;
+  for (const Extension& known : kExtensions) {
+    list += std::string(list.empty() ? "" : ", ") + "." + known.extension;
+  }
+  return list;
+}
+
+}  // namespace kqfx::command

@@ -1,0 +1,45 @@
+#pragma once
+// Where kqfx looks for plug-ins, and how a name typed by the user becomes a
+// shared object.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kqfx::command {
+
+// What the search depends on, gathered once so tests can supply their own.
+struct SearchEnvironment {
+  std::filesystem::path executableDirectory;  // where kqfx itself lives
+  std::filesystem::path buildPluginDirectory;  // where this build puts its plug-ins
+  std::string pluginPath;                      // KQFX_PLUGIN_PATH
+  std::string home;                            // HOME
+
+  static SearchEnvironment fromProcess();
+};
+
+// The folders to search, in order, without duplicates. Our own come first:
+// <prefix>/lib/vst beside an installed kqfx, else the build tree's.
+std::vector<std::filesystem::path> pluginFolders(const SearchEnvironment& environment);
+
+// The shared objects (*.so) in a folder and its subfolders (a few levels
+// deep, as plug-in bundles nest), sorted by path. Unreadable folders give
+// nothing.
+std::vector<std::filesystem::path> sharedObjectsIn(const std::filesystem::path& folder);
+
+// The plug-in name a shared object goes by: its file name without ".so".
+std::string pluginName(const std::filesystem::path& sharedObject);
+
+// The first shared object, in folder order, whose name matches `name`
+// regardless of case.
+std::optional<std::filesystem::path> findPlugin(const std::string& name,
+                                                const std::vector<std::filesystem::path>& folders);
+
+// PLUGIN as the user wrote it: a path (it has a slash, or is an existing
+// file ending in ".so") or else a name to find. Throws CommandFailure when
+// the path does not name a file or the name is found nowhere.
+std::filesystem::path resolvePlugin(const std::string& argument,
+                                    const SearchEnvironment& environment);
+
+}  // namespace kqfx::command

@@ -1,0 +1,126 @@
+// The text and JSON forms of a PluginReport.
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+#include "JsonText.h"
+#include "PluginReport.h"
+
+namespace kqfx::command {
+namespace {
+
+std::string shortest(float value) {
+  if (std::isnan(value)) return "nan";
+  if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
+  char text[32];
+  const auto result = std::to_chars(text, text + sizeof text, value);
+  return std::string(text, result.ptr);
+}
+
+std::string hex(int32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08X", static_cast<uint32_t>(value));
+  return text;
+}
+
+std::string joined(const std::vector<std::string>& parts, const std::string& separator) {
+  std::string text;
+  for (const std::string& part : parts) text += (text.empty() ? "" : separator) + part;
+  return text;
+}
+
+std::string padded(const std::string& text, std::size_t width) {
+  return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
+}
+
+std::string paddedLeft(const std::string& text, std::size_t width) {
+  return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
+}
+
+std::string parameterTable(const std::vector<ParameterReport>& parameters) {
+  std::vector<std::array<std::string, 5>> rows = {{"index", "name", "value", "text", "label"}};
+  for (const ParameterReport& p : parameters) {
+    rows.push_back({std::to_string(p.index), p.name, shortest(p.value), p.text, p.label});
+  }
+  std::array<std::size_t, 5> widths{};
+  for (const auto& row : rows) {
+    for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], row[c].size());
+  }
+  std::string table;
+  for (const auto& row : rows) {
+    std::string line = "  " + paddedLeft(row[0], widths[0]);
+    for (std::size_t c = 1; c < row.size(); ++c) {
+      line += "  " + (c + 1 < row.size() ? padded(row[c], widths[c]) : row[c]);
+    }
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    table += line + "\n";
+  }
+  return table;
+}
+
+}  // namespace
+
+std::string reportText(const PluginReport& r) {
+  std::string text = r.name + "  " + r.path + "\n";
+  const auto field = [&](const char* label, const std::string& value) {
+    text += "  " + padded(label, 12) + value + "\n";
+  };
+  field("identifier", fourCharText(r.uniqueId) + " (" + hex(r.uniqueId) + ")");
+  field("version", std::to_string(r.version));
+  if (!r.effectName.empty()) field("effect name", r.effectName);
+  if (!r.vendor.empty()) field("vendor", r.vendor);
+  if (!r.product.empty()) field("product", r.product);
+  field("entry", r.entry);
+  const std::vector<std::string> flags = flagNames(r.flags);
+  field("flags", (flags.empty() ? std::string("none") : joined(flags, ", ")) + " (" +
+                     hex(r.flags) + ")");
+  field("inputs", std::to_string(r.inputs));
+  field("outputs", std::to_string(r.outputs));
+  field("latency", std::to_string(r.initialDelay) + " frames");
+  field("programs", std::to_string(r.programs) + " (current: " + std::to_string(r.currentProgram) +
+                        " \"" + r.programName + "\")");
+  field("parameters", std::to_string(r.parameters.size()));
+  if (!r.parameters.empty()) text += "\n" + parameterTable(r.parameters);
+  return text;
+}
+
+std::string reportJson(const PluginReport& r) {
+  std::string json = "{\n";
+  const auto member = [&](const char* key, const std::string& value, bool last = false) {
+    json += "  " + jsonString(key) + ": " + value + (last ? "\n" : ",\n");
+  };
+  member("name", jsonString(r.name));
+  member("path", jsonString(r.path));
+  member("entry", jsonString(r.entry));
+  member("uniqueId", jsonString(fourCharText(r.uniqueId)));
+  member("uniqueIdNumber", std::to_string(r.uniqueId));
+  member("version", std::to_string(r.version));
+  member("effectName", jsonString(r.effectName));
+  member("vendor", jsonString(r.vendor));
+  member("product", jsonString(r.product));
+  std::vector<std::string> flags;
+  for (const std::string& flag : flagNames(r.flags)) flags.push_back(jsonString(flag));
+  member("flags", "[" + joined(flags, ", ") + "]");
+  member("flagsNumber", std::to_string(r.flags));
+  member("inputs", std::to_string(r.inputs));
+  member("outputs", std::to_string(r.outputs));
+  member("initialDelay", std::to_string(r.initialDelay));
+  member("programs", std::to_string(r.programs));
+  member("currentProgram", std::to_string(r.currentProgram));
+  member("programName", jsonString(r.programName));
+  std::string parameters = "[";
+  for (const ParameterReport& p : r.parameters) {
+    parameters += std::string(p.index == 0 ? "" : ",") + "\n    {\"index\": " +
+                  std::to_string(p.index) + ", \"name\": " + jsonString(p.name) +
+                  ", \"value\": " + jsonNumber(p.value) + ", \"text\": " + jsonString(p.text) +
+                  ", \"label\": " + jsonString(p.label) + "}";
+  }
+  parameters += r.parameters.empty() ? "]" : "\n  ]";
+  member("parameters", parameters, true);
+  json += "}\n";
+  return json;
+}
+
+}  // namespace kqfx::command

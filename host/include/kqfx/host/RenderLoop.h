@@ -1,0 +1,78 @@
+#pragma once
+// Runs audio through one plug-in instance the way hosts do: open, sample
+// rate, block size (construction), then the caller's parameter writes, then
+// resume, blocks of processReplacing (or of process into zeroed outputs
+// when the plug-in cannot replace), suspend (run), and close (destruction).
+//
+// Plug-ins with other channel counts than two are served too: a plug-in
+// with one input gets the mid (L+R)/2, extra inputs get silence, and the
+// output of a one-output plug-in goes to both channels.
+
+#include <cstdint>
+#include <vector>
+
+#include "kqfx/host/AudioStream.h"
+#include "kqfx/host/PluginInstance.h"
+
+namespace kqfx::host {
+
+// Watches a render from the render's own thread.
+class RenderObserver {
+ public:
+  virtual ~RenderObserver() = default;
+  // After every block: frames written so far and in all (-1 if unknown).
+  virtual void progress(int64_t framesDone, int64_t framesTotal) = 0;
+  // Asked before every block; true ends the render early.
+  virtual bool stopRequested() = 0;
+};
+
+enum class RenderOutcome { finished, stopped };
+
+// The most channels a plug-in may declare and still be run.
+constexpr int32_t kMaxPluginChannels = 64;
+
+class RenderLoop {
+ public:
+  // Opens the instance, which must be fresh from its entry function, and
+  // sets the sample rate and block size. Throws HostError when the plug-in
+  // cannot be run (no outputs, absurd channel counts) or the rate or block
+  // size is not positive; the instance is then left unopened.
+  RenderLoop(PluginInstance& plugin, float sampleRate, int32_t blockSize);
+  // Closes the instance.
+  ~RenderLoop();
+  RenderLoop(const RenderLoop&) = delete;
+  RenderLoop& operator=(const RenderLoop&) = delete;
+
+  // Resumes, processes the whole source and then `tailFrames` frames of
+  // silence (so reverbs and echoes ring out) in blocks of at most the block
+  // size, and suspends, also when the sink throws. Call once.
+  RenderOutcome run(AudioSource& source, AudioSink& sink, int64_t tailFrames,
+                    RenderObserver* observer = nullptr);
+
+ private:
+  // Planar buffers for every channel the plug-in declares, at least two,
+  // with the pointer array handed to the plug-in.
+  class ChannelBuffers {
+   public:
+    ChannelBuffers(int32_t channels, int32_t frames);
+    float* channel(std::size_t index) { return samples_[index].data(); }
+    // The pointer array, restored in case the plug-in wrote into it.
+    float** pointers();
+    void clear();
+
+   private:
+    std::vector<std::vector<float>> samples_;
+    std::vector<float*> pointers_;
+  };
+
+  void processBlock(int32_t frames);
+
+  PluginInstance& plugin_;
+  int32_t blockSize_;
+  int32_t inputs_;
+  int32_t outputs_;
+  ChannelBuffers in_;
+  ChannelBuffers out_;
+};
+
+}  // namespace kqfx::host

@@ -1,0 +1,161 @@
+// kqfx render, end to end: the samples it writes are the plug-in's.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "CommandRunner.h"
+#include "SoundFiles.h"
+
+namespace kqfx::test {
+namespace {
+
+const std::string kFixtures = KQFX_FIXTURE_DIR;
+
+// Pellvo at its default gain (0 dB): y[0] = x[0], then
+// y[n] = x[n] - x[n-1] + 0.9999 y[n-1], rounded to float each frame.
+std::vector<float> dcRemoved(const std::vector<float>& x) {
+  std::vector<float> y(x.size());
+  double previousIn = 0.0, previousOut = 0.0;
+  for (std::size_t n = 0; n < x.size(); ++n) {
+    y[n] = static_cast<float>(x[n] + 0.9999 * previousOut - previousIn);
+    previousIn = x[n];
+    previousOut = y[n];
+  }
+  return y;
+}
+
+TEST(CommandRender, PellvoRemovesTheDcOfAConstantExactly) {
+  ScratchFolder folder;
+  writeSound(folder / "in.wav", constantSound(48000, {0.5f, -0.25f}, 3000));
+  const CommandResult result = runKqfx({"render", "Pellvo", folder / "in.wav", folder / "out.wav"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, "wrote " + (folder / "out.wav") + " (0.06 s at 48000 Hz, 32-bit float WAV)\n");
+
+  const Sound out = readSound(folder / "out.wav");
+  EXPECT_EQ(out.sampleRate, 48000);
+  EXPECT_EQ(out.format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+  ASSERT_EQ(out.channels, 2);
+  ASSERT_EQ(out.frames(), 3000u);
+  EXPECT_EQ(out.samples[0][0], 0.5f);
+  EXPECT_EQ(out.samples[0][1], static_cast<float>(0.5 * 0.9999));
+  EXPECT_EQ(out.samples[1][0], -0.25f);
+  EXPECT_EQ(out.samples[0], dcRemoved(std::vector<float>(3000, 0.5f)));
+  EXPECT_EQ(out.samples[1], dcRemoved(std::vector<float>(3000, -0.25f)));
+  EXPECT_EQ(folder.entries(), (std::vector<std::string>{"in.wav", "out.wav"}));
+}
+
+TEST(CommandRender, BlockSizeDoesNotChangeTheResult) {
+  ScratchFolder folder;
+  Sound in = constantSound(44100, {0.0f, 0.0f}, 5000);
+  for (std::size_t i = 0; i < 5000; ++i) {
+    in.samples[0][i] = static_cast<float>(std::sin(0.01 * static_cast<double>(i)));
+    in.samples[1][i] = static_cast<float>(i % 100) / 100.0f;
+  }
+  writeSound(folder / "in.wav", in);
+  for (const char* block : {"1", "333", "65536"}) {
+    const std::string out = folder / (std::string("out") + block + ".wav");
+    const CommandResult result =
+        runKqfx({"render", "pellvo", folder / "in.wav", out, "--block", block, "--quiet"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "");
+    const Sound rendered = readSound(out);
+    EXPECT_EQ(rendered.samples[0], dcRemoved(in.samples[0])) << "block " << block;
+    EXPECT_EQ(rendered.samples[1], dcRemoved(in.samples[1])) << "block " << block;
+  }
+}
+
+TEST(CommandRender, MonoInputFeedsBothInputsAndTheOutputIsStereo) {
+  ScratchFolder folder;
+  writeSound(folder / "mono.flac", constantSound(22050, {0.5f}, 100),
+             SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
+  const CommandResult result =
+      runKqfx({"render", "Pellvo", folder / "mono.flac", folder / "out.wav", "-q"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  const Sound out = readSound(folder / "out.wav");
+  EXPECT_EQ(out.sampleRate, 22050);
+  ASSERT_EQ(out.channels, 2);
+  EXPECT_EQ(out.samples[0], dcRemoved(std::vector<float>(100, 0.5f)));
+  EXPECT_EQ(out.samples[1], out.samples[0]);
+}
+
+TEST(CommandRender, TailAppendsSilenceThePluginRingsInto) {
+  ScratchFolder folder;
+  writeSound(folder / "in.wav", constantSound(8000, {0.5f, 0.5f}, 1000));
+  const CommandResult result = runKqfx(
+      {"render", "Pellvo", folder / "in.wav", folder / "out.wav", "--tail", "0.25", "-q"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  const Sound out = readSound(folder / "out.wav");
+  ASSERT_EQ(out.frames(), 1000u + 2000u);
+  std::vector<float> input(3000, 0.0f);
+  std::fill_n(input.begin(), 1000, 0.5f);
+  EXPECT_EQ(out.samples[0], dcRemoved(input));
+  // The step down to silence rings on as the filter's decay.
+  EXPECT_LT(out.samples[0][2999], 0.0f);
+}
+
+TEST(CommandRender, ParametersByNameOrIndexReachTheirValueAfterTheGlide) {
+  ScratchFolder folder;
+  writeSound(folder / "in.wav", constantSound(44100, {0.5f, -0.5f}, 20000));
+  for (const char* setting : {"LIMIT=0.25", "1=0.25", "limit=.25"}) {
+    const CommandResult result = runKqfx(
+        {"render", "Grubbel", folder / "in.wav", folder / "out.wav", "-p", setting, "-q"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    const Sound out = readSound(folder / "out.wav");
+    // The ceiling glides from 1 to 0.25 over 16384 frames, then holds.
+    EXPECT_EQ(out.samples[0][0], 0.5f) << setting;
+    EXPECT_EQ(out.samples[0][16383], 0.25f) << setting;
+    EXPECT_EQ(out.samples[0][19999], 0.25f) << setting;
+    EXPECT_EQ(out.samples[1][19999], -0.25f) << setting;
+  }
+}
+
+TEST(CommandRender, WithoutInputRendersTheDemoSignalAtTheChosenRate) {
+  ScratchFolder folder;
+  const CommandResult result =
+      runKqfx({"render", "Grubbel", folder / "demo.aiff", "--rate", "22050", "--tail", "1"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, "wrote " + (folder / "demo.aiff") + " (5.00 s at 22050 Hz, 24-bit AIFF)\n");
+  const Sound out = readSound(folder / "demo.aiff");
+  EXPECT_EQ(out.sampleRate, 22050);
+  EXPECT_EQ(out.format, SF_FORMAT_AIFF | SF_FORMAT_PCM_24);
+  EXPECT_EQ(out.frames(), 5u * 22050u);
+  float peak = 0.0f;
+  for (float s : out.samples[0]) peak = std::max(peak, std::fabs(s));
+  EXPECT_GT(peak, 0.5f);
+  EXPECT_LE(peak, 0.7001f);
+}
+
+TEST(CommandRender, ReplacesAnExistingOutputOnlyWhenDone) {
+  ScratchFolder folder;
+  writeSound(folder / "in.wav", constantSound(44100, {0.5f, 0.5f}, 10));
+  writeText(folder / "out.wav", "old");
+  ASSERT_EQ(runKqfx({"render", "Pellvo", folder / "in.wav", folder / "out.wav", "-q"}).status, 0);
+  EXPECT_EQ(readSound(folder / "out.wav").frames(), 10u);
+  EXPECT_EQ(folder.entries(), (std::vector<std::string>{"in.wav", "out.wav"}));
+}
+
+TEST(CommandRender, PluginWithoutReplacingGetsZeroedOutputsEveryBlock) {
+  ScratchFolder folder;
+  Sound in = constantSound(44100, {0.5f, 0.25f}, 1500);
+  writeSound(folder / "in.wav", in);
+  const CommandResult result = runKqfx({"render", kFixtures + "/ProcessOnly.so", folder / "in.wav",
+                                        folder / "out.wav", "--block", "100", "-q"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  const Sound out = readSound(folder / "out.wav");
+  EXPECT_EQ(out.samples[0], std::vector<float>(1500, 0.25f));
+  EXPECT_EQ(out.samples[1], std::vector<float>(1500, 0.125f));
+}
+
+TEST(CommandRender, OneChannelPluginGetsTheMidAndFillsBothSides) {
+  ScratchFolder folder;
+  writeSound(folder / "in.wav", constantSound(44100, {0.5f, 0.25f}, 700));
+  const CommandResult result = runKqfx(
+      {"render", kFixtures + "/MonoOut.so", folder / "in.wav", folder / "out.wav", "-q"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  const Sound out = readSound(folder / "out.wav");
+  EXPECT_EQ(out.samples[0], std::vector<float>(700, 0.375f));
+  EXPECT_EQ(out.samples[1], std::vector<float>(700, 0.375f));
+}
+
+}  // namespace
+}  // namespace kqfx::test
