@@ -10,8 +10,11 @@ int runBench(const BenchRequest& request) {
   std::vector<BenchSubject> subjects;
   for (const BenchPlugin& plugin : request.plugins) {
     BenchSubject subject;
-    subject.name = plugin.name;
     subject.plugin = resolvePlugin(plugin.name, SearchEnvironment::fromProcess());
+    // The row shows the plug-in's name and its own settings, so that one
+    // plug-in benched under several settings stays apart.
+    subject.name = pluginName(subject.plugin);
+    for (const std::string& text : plugin.parameters) subject.name += " " + text;
     for (const std::string& text : request.sharedParameters) {
       subject.parameters.push_back(parseParameterArgument(text));
     }
