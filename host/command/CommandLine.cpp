@@ -197,6 +197,52 @@ Request parseDemo(const std::vector<std::string>& arguments) {
   return request;
 }
 
+// Unlike the other commands, the order matters here: a -p belongs to the
+// plug-in named before it, or to all of them when it comes first.
+Request parseBench(const std::vector<std::string>& arguments) {
+  static constexpr OptionSpec specs[] = {{"param", 'p', true},   {"block", 'b', true},
+                                         {"rate", 'r', true},    {"seconds", 's', true},
+                                         {"json", 0, false}};
+  BenchRequest request;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    // Each argument (with the value of an option that takes one) is split
+    // on its own, keeping the order.
+    std::vector<std::string> one{arguments[i]};
+    const std::string& argument = arguments[i];
+    const bool separateValue = (argument == "-p" || argument == "--param" || argument == "-b" ||
+                                argument == "--block" || argument == "-r" || argument == "--rate" ||
+                                argument == "-s" || argument == "--seconds");
+    if (separateValue && i + 1 < arguments.size()) one.push_back(arguments[++i]);
+    if (argument == "--") {
+      for (++i; i < arguments.size(); ++i) request.plugins.push_back({arguments[i], {}});
+      break;
+    }
+    const SplitArguments parts = split("bench", one, specs);
+    if (parts.help) return HelpRequest{"bench"};
+    for (const std::string& name : parts.positionals) request.plugins.push_back({name, {}});
+    for (const Option& option : parts.options) {
+      if (option.name == "param") {
+        auto& list = request.plugins.empty() ? request.sharedParameters
+                                             : request.plugins.back().parameters;
+        list.push_back(option.value);
+      } else if (option.name == "block") {
+        request.blockSize = static_cast<int32_t>(
+            wholeNumberOption("bench", option, 1, kMaxBlockSize, "a whole number of frames"));
+      } else if (option.name == "rate") {
+        request.sampleRate = static_cast<double>(
+            wholeNumberOption("bench", option, 1, kMaxSampleRate, "a whole number of hertz"));
+      } else if (option.name == "seconds") {
+        request.seconds = secondsOption("bench", option, kMaxBenchSeconds);
+        if (request.seconds <= 0.0) throw UsageError("bench", "--seconds must be more than 0");
+      } else {
+        request.json = true;
+      }
+    }
+  }
+  if (request.plugins.empty()) throw UsageError("bench", "which plug-ins? PLUGIN is missing");
+  return request;
+}
+
 Request parseHelp(const std::vector<std::string>& arguments) {
   if (arguments.empty()) return HelpRequest{};
   if (arguments.size() > 1) throw UsageError("", "'kqfx help' takes one subcommand name");
@@ -219,6 +265,7 @@ Request parseCommandLine(const std::vector<std::string>& arguments) {
   if (command == "info") return parseInfo(rest);
   if (command == "render") return parseRender(rest);
   if (command == "demo") return parseDemo(rest);
+  if (command == "bench") return parseBench(rest);
   if (command.size() > 1 && command[0] == '-') {
     throw UsageError("", "unknown option '" + command + "'");
   }

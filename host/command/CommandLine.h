@@ -35,13 +35,27 @@ struct DemoRequest {
   bool quiet = false;
 };
 
-using Request =
-    std::variant<HelpRequest, VersionRequest, ListRequest, InfoRequest, RenderRequest, DemoRequest>;
+struct BenchPlugin {
+  std::string name;
+  std::vector<std::string> parameters;  // NAME=VALUE given after it
+};
+struct BenchRequest {
+  std::vector<BenchPlugin> plugins;
+  std::vector<std::string> sharedParameters;  // NAME=VALUE before any plug-in
+  double sampleRate = 44100.0;
+  int32_t blockSize = 512;
+  double seconds = 1.0;
+  bool json = false;
+};
+
+using Request = std::variant<HelpRequest, VersionRequest, ListRequest, InfoRequest, RenderRequest,
+                             DemoRequest, BenchRequest>;
 
 constexpr int32_t kMaxBlockSize = 65536;
 constexpr int32_t kMaxSampleRate = 768000;
 constexpr double kMaxTailSeconds = 3600.0;
 constexpr double kMaxProbeTimeoutSeconds = 600.0;
+constexpr double kMaxBenchSeconds = 60.0;
 
 // Throws UsageError naming the first problem found.
 Request parseCommandLine(const std::vector<std::string>& arguments);

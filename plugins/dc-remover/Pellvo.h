@@ -2,6 +2,7 @@
 // Pellvo: a stereo input-gain stage followed by a DC-blocking high-pass on
 // each channel.
 
+#include "kqfx/dsp/CachedGain.h"
 #include "kqfx/dsp/DcRemover.h"
 #include "kqfx/dsp/GainLaw.h"
 #include "kqfx/plugin/StereoEffect.h"
@@ -17,13 +18,21 @@ class Pellvo final : public StereoEffect<Pellvo, 1> {
   explicit Pellvo(HostCallback callback)
       : StereoEffect(callback, fourCharCode("KQPE"), kParameters) {}
 
+  // Audio thread. The left sample is stored before the right one is read,
+  // so buffers the host shares between channels keep that order.
   template <class Output>
   void render(const float* inL, const float* inR, float* outL, float* outR, int32_t n) {
     SmoothParameter& gain = smoother(kInputGain);
+    if (gain.isSteady() && sampleCount_.value() >= 0) {
+      renderSteady<Output>(inL, inR, outL, outR, n, gainFactor_.factor(gain.getCurrentValue()));
+      gain.skipTicks(n);
+      sampleCount_.advance(n);
+      return;
+    }
     for (int32_t i = 0; i < n; ++i) {
       gain.tick();
       const int32_t count = sampleCount_.next();
-      const float g = Gain::gain2factor(gain.getCurrentValue());
+      const float g = gainFactor_.factor(gain.getCurrentValue());
       const float left = dc_.removeDC(g * inL[i], 0, count);
       Output::store(outL[i], left);
       const float right = dc_.removeDC(g * inR[i], 1, count);
@@ -35,12 +44,28 @@ class Pellvo final : public StereoEffect<Pellvo, 1> {
     float2string(Gain::gain2display(target), text);
   }
 
+  // A block at one gain whose frame counts are all above 0: every sample
+  // is filtered, the filter memory stays in registers.
+  template <class Output>
+  void renderSteady(const float* inL, const float* inR, float* outL, float* outR, int32_t n,
+                    float g) {
+    DcFilter left = dc_.channel(0);
+    DcFilter right = dc_.channel(1);
+    for (int32_t i = 0; i < n; ++i) {
+      Output::store(outL[i], left.filter(g * inL[i]));
+      Output::store(outR[i], right.filter(g * inR[i]));
+    }
+    dc_.channel(0) = left;
+    dc_.channel(1) = right;
+  }
+
   // The frame count restarts; the filter memory carries on.
   void restart() { sampleCount_.restart(); }
 
  private:
   SaturatingFrameCount sampleCount_;
   DcRemover dc_;
+  CachedGain<Gain> gainFactor_;
 };
 
 }  // namespace kqfx

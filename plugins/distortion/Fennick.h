@@ -7,6 +7,7 @@
 
 #include "ShaperCurves.h"
 #include "kqfx/dsp/DcRemover.h"
+#include "kqfx/dsp/CachedGain.h"
 #include "kqfx/dsp/GainLaw.h"
 #include "kqfx/dsp/SignalHelpers.h"
 #include "kqfx/plugin/StereoEffect.h"
@@ -45,7 +46,7 @@ class Fennick final : public StereoEffect<Fennick, 4> {
       zeta.tick();
       blast.tick();
       gain.tick();
-      const float g = Gain::gain2factor(gain.getCurrentValue());
+      const float g = gainFactor_.factor(gain.getCurrentValue());
       const int32_t count = sampleCount_.next();
       const float left = processSample(shaper::gained(g, inL[i]), 0, type.getCurrentValue(),
                                        zeta.getCurrentValue(), blast.getCurrentValue(), count);
@@ -106,6 +107,7 @@ class Fennick final : public StereoEffect<Fennick, 4> {
   }
 
   SaturatingFrameCount sampleCount_;
+  CachedGain<Gain> gainFactor_;
   DcRemover dc_;
   float segmentZeta_ = 0.0f;
   shaper::SineSegment segment_ = shaper::SineSegment::forZeta(0.0f);

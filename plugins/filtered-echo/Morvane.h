@@ -7,6 +7,7 @@
 // right echo is nearly muted, during the next the left one.
 
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 
@@ -54,15 +55,14 @@ class Morvane : public BeatEcho<Morvane> {
       tempo.tick();
       cutoff.tick();
       feedback.tick();
-      const float g = Gain::gain2factor(gain.getCurrentValue());
-      const float msPerBeat = beat::msPerWholeBeat(tempo.getCurrentValue());
-      const int32_t samplesPerBeat = beat::samplesPerBeat(rate, msPerBeat);
-      const int32_t delayLength = beat::delayLength(msPerBeat, delayMemory.length());
-      echoBeat.count(samplesPerBeat);
+      const float g = gainFactor.factor(gain.getCurrentValue());
+      const BeatSamples& beatLength = beatSamples<true>(tempo.getCurrentValue(), rate);
+      const int32_t delayLength = beatLength.delay;
+      echoBeat.count(beatLength.perBeat);
 
       // The low cut takes the input before any gain; both inputs are read
       // before an output is written, so in-place buffers work.
-      const int shelf = shelfIndex(cutoff.getCurrentValue());
+      const int shelf = shelfFor(cutoff.getCurrentValue());
       const float fL = doFilter(inL[i], 0, shelf);
       const float fR = doFilter(inR[i], 1, shelf);
 
@@ -124,7 +124,19 @@ class Morvane : public BeatEcho<Morvane> {
     return y;
   }
 
+  // Audio thread. shelfIndex, scanned again only when the value changes.
+  int shelfFor(float cutoff) {
+    const uint32_t bits = std::bit_cast<uint32_t>(cutoff);
+    if (bits != shelfCutoffBits_) {
+      shelfCutoffBits_ = bits;
+      shelf_ = shelfIndex(cutoff);
+    }
+    return shelf_;
+  }
+
   std::array<LowCut, 2> lowCut_{};
+  uint32_t shelfCutoffBits_ = std::bit_cast<uint32_t>(0.0f);
+  int shelf_ = shelfIndex(0.0f);
 };
 
 }  // namespace kqfx

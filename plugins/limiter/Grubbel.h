@@ -2,7 +2,9 @@
 // Grubbel: a sample-by-sample hard limiter with input gain. No look-ahead,
 // attack or release: every sample is clipped at the ceiling.
 
+#include "kqfx/dsp/CachedGain.h"
 #include "kqfx/dsp/GainLaw.h"
+#include "kqfx/plugin/ChannelLayout.h"
 #include "kqfx/plugin/StereoEffect.h"
 
 namespace kqfx {
@@ -30,11 +32,28 @@ class Grubbel final : public StereoEffect<Grubbel, 2> {
   void render(const float* inL, const float* inR, float* outL, float* outR, int32_t n) {
     SmoothParameter& gain = smoother(kInputGain);
     SmoothParameter& limit = smoother(kLimit);
+    if (gain.isSteady() && limit.isSteady()) {
+      const float ceiling = limit.getCurrentValue();
+      const float g = gainFactor_.factor(gain.getCurrentValue());
+      if (channelsSeparable(inL, inR, outL, outR, n)) {
+        // Each channel in a loop of its own, which the compiler vectorises.
+        for (int32_t i = 0; i < n; ++i) Output::store(outL[i], limitTo(g * inL[i], ceiling));
+        for (int32_t i = 0; i < n; ++i) Output::store(outR[i], limitTo(g * inR[i], ceiling));
+      } else {
+        for (int32_t i = 0; i < n; ++i) {
+          Output::store(outL[i], limitTo(g * inL[i], ceiling));
+          Output::store(outR[i], limitTo(g * inR[i], ceiling));
+        }
+      }
+      gain.skipTicks(n);
+      limit.skipTicks(n);
+      return;
+    }
     for (int32_t i = 0; i < n; ++i) {
       gain.tick();
       limit.tick();
       const float ceiling = limit.getCurrentValue();
-      const float g = Gain::gain2factor(gain.getCurrentValue());
+      const float g = gainFactor_.factor(gain.getCurrentValue());
       Output::store(outL[i], limitTo(g * inL[i], ceiling));
       Output::store(outR[i], limitTo(g * inR[i], ceiling));
     }
@@ -47,6 +66,9 @@ class Grubbel final : public StereoEffect<Grubbel, 2> {
       dB2string(target, text);
     }
   }
+
+ private:
+  CachedGain<Gain> gainFactor_;
 };
 
 }  // namespace kqfx

@@ -54,11 +54,9 @@ class Tallisk : public BeatEcho<Tallisk> {
       tempo.tick();
       depth.tick();
       spread.tick();
-      const float msPerBeat = kWithDirectSignal ? beat::msPerExactBeat(tempo.getCurrentValue())
-                                                : beat::msPerWholeBeat(tempo.getCurrentValue());
-      const int32_t samplesPerBeat = beat::samplesPerBeat(rate, msPerBeat);
-      const int32_t delayLength = beat::delayLength(msPerBeat, delayMemory.length());
-      echoBeat.count(samplesPerBeat);
+      const BeatSamples& beatLength = beatSamples<!kWithDirectSignal>(tempo.getCurrentValue(), rate);
+      const int32_t delayLength = beatLength.delay;
+      echoBeat.count(beatLength.perBeat);
 
       float& lineL = delayMemory.left();
       float& lineR = delayMemory.right();
@@ -77,7 +75,7 @@ class Tallisk : public BeatEcho<Tallisk> {
       }
       const double d = depth.getCurrentValue();
       if constexpr (kWithDirectSignal) {
-        const float g = Gain::gain2factor(gain.getCurrentValue());
+        const float g = gainFactor.factor(gain.getCurrentValue());
         const float dL = static_cast<float>(static_cast<double>(g) * xL);
         const float dR = static_cast<float>(static_cast<double>(g) * xR);
         outL[i] = static_cast<float>(d * eL + dL);

@@ -12,6 +12,7 @@
 #include "LadderFilter.h"
 #include "SweepLength.h"
 #include "TriangleSweep.h"
+#include "kqfx/dsp/CachedGain.h"
 #include "kqfx/dsp/GainLaw.h"
 #include "kqfx/plugin/StereoEffect.h"
 
@@ -76,7 +77,7 @@ class Quistrel final : public StereoEffect<Quistrel, 6> {
         calculateLFOTime();
         initLFO();
       }
-      const float g = Gain::gain2factor(gain.getCurrentValue());
+      const float g = gainFactor_.factor(gain.getCurrentValue());
       // One length for both channels, so that they stay in step.
       const uint32_t length = lfoTime();
       const float hi = cutoffHi.getCurrentValue();
@@ -166,6 +167,7 @@ class Quistrel final : public StereoEffect<Quistrel, 6> {
     return std::bit_cast<uint32_t>(before) != std::bit_cast<uint32_t>(after);
   }
 
+  CachedGain<Gain> gainFactor_;
   std::array<TriangleSweep, 2> lfo_{};
   std::array<LadderFilter, 2> filter_{};
   // The sweep length (low half) with the ticket it was computed under

@@ -98,3 +98,49 @@ TEST(CommandLine, UsageProblemsNameTheirSubcommand) {
 
 }  // namespace
 }  // namespace kqfx::command
+
+namespace kqfx::command {
+namespace {
+
+BenchRequest bench(std::vector<std::string> arguments) {
+  arguments.insert(arguments.begin(), "bench");
+  return std::get<BenchRequest>(parseCommandLine(arguments));
+}
+
+TEST(CommandLine, BenchParametersBelongToThePlugInBeforeThemOrToAll) {
+  const BenchRequest request =
+      bench({"-p", "0=0.6", "Fennick", "-p", "Type=0.9", "--param=Zeta=0.2", "Fennick", "-pType=0.1",
+             "MVerb", "--rate=48000", "-b", "64", "--seconds", "0.25", "--json"});
+  ASSERT_EQ(request.plugins.size(), 3u);
+  EXPECT_EQ(request.sharedParameters, (std::vector<std::string>{"0=0.6"}));
+  EXPECT_EQ(request.plugins[0].name, "Fennick");
+  EXPECT_EQ(request.plugins[0].parameters, (std::vector<std::string>{"Type=0.9", "Zeta=0.2"}));
+  EXPECT_EQ(request.plugins[1].parameters, (std::vector<std::string>{"Type=0.1"}));
+  EXPECT_EQ(request.plugins[2].name, "MVerb");
+  EXPECT_TRUE(request.plugins[2].parameters.empty());
+  EXPECT_EQ(request.sampleRate, 48000.0);
+  EXPECT_EQ(request.blockSize, 64);
+  EXPECT_EQ(request.seconds, 0.25);
+  EXPECT_TRUE(request.json);
+
+  const BenchRequest plain = bench({"Pellvo"});
+  EXPECT_EQ(plain.sampleRate, 44100.0);
+  EXPECT_EQ(plain.blockSize, 512);
+  EXPECT_EQ(plain.seconds, 1.0);
+  EXPECT_FALSE(plain.json);
+  EXPECT_TRUE(std::holds_alternative<HelpRequest>(parseCommandLine({"bench", "Pellvo", "--help"})));
+}
+
+TEST(CommandLine, BenchRefusesWhatItCannotRun) {
+  EXPECT_EQ(usageProblem({"bench"}), "bench: which plug-ins? PLUGIN is missing");
+  EXPECT_EQ(usageProblem({"bench", "-p", "0=1"}), "bench: which plug-ins? PLUGIN is missing");
+  EXPECT_EQ(usageProblem({"bench", "Pellvo", "--seconds", "0"}),
+            "bench: --seconds must be more than 0");
+  EXPECT_NE(usageProblem({"bench", "Pellvo", "--block", "0"}), "accepted");
+  EXPECT_NE(usageProblem({"bench", "Pellvo", "--rate", "-1"}), "accepted");
+  EXPECT_NE(usageProblem({"bench", "Pellvo", "--loud"}), "accepted");
+  EXPECT_NE(usageProblem({"bench", "Pellvo", "-p"}), "accepted");
+}
+
+}  // namespace
+}  // namespace kqfx::command

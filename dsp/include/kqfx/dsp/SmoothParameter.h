@@ -81,6 +81,30 @@ class SmoothParameter {
            (stepSize_ == 0.0f && startValue_ == targetValue_ && currentValue_ == targetValue_);
   }
 
+  // Audio thread: true when no number of ticks can change a bit of the
+  // current value (stricter than isSettled about a resting -0, which a tick
+  // turns into +0). While it holds, skipTicks(n) stands for n ticks, so a
+  // block can read the value once. A write from another thread that lands
+  // during such a block is taken up at the next block's check instead of
+  // at the frame it landed on; writes between blocks are taken up at the
+  // same frame as by tick().
+  bool isSteady() {
+    takeRequest();
+    if (rampLength_ <= 0 || tickCount_ >= rampLength_) return true;
+    const uint32_t current = std::bit_cast<uint32_t>(currentValue_);
+    return stepSize_ == 0.0f && current != kNegativeZero &&
+           std::bit_cast<uint32_t>(startValue_) == current &&
+           std::bit_cast<uint32_t>(targetValue_) == current;
+  }
+
+  // Audio thread, only while isSteady(): advances the tick count as n
+  // ticks would.
+  void skipTicks(int32_t n) {
+    tickCount_ = tickCount_ > std::numeric_limits<int32_t>::max() - n
+                     ? std::numeric_limits<int32_t>::max()
+                     : tickCount_ + n;
+  }
+
   int32_t rampLength() const { return rampLength_; }
   int32_t ticksSinceChange() const { return tickCount_; }
 
@@ -92,6 +116,8 @@ class SmoothParameter {
   static float valueOf(uint64_t word) {
     return std::bit_cast<float>(static_cast<uint32_t>(word & 0xffffffffu));
   }
+
+  static constexpr uint32_t kNegativeZero = 0x80000000u;
 
   void takeRequest() {
     const uint64_t word = request_.load(std::memory_order_acquire);

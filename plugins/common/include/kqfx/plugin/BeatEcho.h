@@ -14,6 +14,10 @@
 #include <cstring>
 #include <new>
 
+#include <bit>
+#include <cstdint>
+
+#include "kqfx/dsp/CachedGain.h"
 #include "kqfx/dsp/GainLaw.h"
 #include "kqfx/plugin/BeatTiming.h"
 #include "kqfx/plugin/StereoDelayMemory.h"
@@ -83,8 +87,47 @@ class BeatEcho : public StereoEffect<Derived, 4> {
     return std::isfinite(sample) ? sample : 0.0f;
   }
 
+  // The beat in samples for one tempo: the side-change period and the
+  // delay length.
+  struct BeatSamples {
+    int32_t perBeat = 0;
+    int32_t delay = 0;
+  };
+
+  // Audio thread. The beat of a tempo, in whole beats per minute or exact,
+  // at a sample rate and memory length: worked out again only when one of
+  // them changed since the last call for the same kind of tempo, so the
+  // values are always those of the arithmetic itself.
+  template <bool WholeBeats>
+  const BeatSamples& beatSamples(float tempo, double rate) {
+    BeatCache& cache = beatCaches_[WholeBeats ? 1 : 0];
+    const uint32_t bits = std::bit_cast<uint32_t>(tempo);
+    const int32_t memory = delayMemory.length();
+    if (!cache.valid || bits != cache.tempoBits || rate != cache.rate || memory != cache.memory) {
+      const float msPerBeat = WholeBeats ? beat::msPerWholeBeat(tempo) : beat::msPerExactBeat(tempo);
+      cache.beat.perBeat = beat::samplesPerBeat(rate, msPerBeat);
+      cache.beat.delay = beat::delayLength(msPerBeat, memory);
+      cache.tempoBits = bits;
+      cache.rate = rate;
+      cache.memory = memory;
+      cache.valid = true;
+    }
+    return cache.beat;
+  }
+
   StereoDelayMemory delayMemory;
   beat::EchoBeat echoBeat;
+  CachedGain<Gain> gainFactor;
+
+ private:
+  struct BeatCache {
+    bool valid = false;
+    uint32_t tempoBits = 0;
+    double rate = 0.0;
+    int32_t memory = 0;
+    BeatSamples beat;
+  };
+  BeatCache beatCaches_[2];
 };
 
 }  // namespace kqfx

@@ -1,0 +1,37 @@
+#include "BenchReport.h"
+#include "BenchRun.h"
+#include "Commands.h"
+#include "PluginSearch.h"
+#include "StandardOutput.h"
+
+namespace kqfx::command {
+
+int runBench(const BenchRequest& request) {
+  std::vector<BenchSubject> subjects;
+  for (const BenchPlugin& plugin : request.plugins) {
+    BenchSubject subject;
+    subject.plugin = resolvePlugin(plugin.name, SearchEnvironment::fromProcess());
+    // The row shows the plug-in's name and its own settings, so that one
+    // plug-in benched under several settings stays apart.
+    subject.name = pluginName(subject.plugin);
+    for (const std::string& text : plugin.parameters) subject.name += " " + text;
+    for (const std::string& text : request.sharedParameters) {
+      subject.parameters.push_back(parseParameterArgument(text));
+    }
+    for (const std::string& text : plugin.parameters) {
+      subject.parameters.push_back(parseParameterArgument(text));
+    }
+    subjects.push_back(std::move(subject));
+  }
+  subjects.push_back(BenchSubject{"(copy floor)", {}, {}, {}, {}});
+
+  BenchSettings settings;
+  settings.sampleRate = request.sampleRate;
+  settings.blockSize = request.blockSize;
+  settings.seconds = request.seconds;
+  runBench(subjects, settings);
+  printOut(request.json ? benchJson(subjects, settings) : benchTable(subjects, settings));
+  return 0;
+}
+
+}  // namespace kqfx::command
