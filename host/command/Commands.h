@@ -10,5 +10,6 @@ int runList(const ListRequest& request);
 int runInfo(const InfoRequest& request);
 int runRender(const RenderRequest& request);
 int runDemo(const DemoRequest& request);
+int runValidate(const ValidateRequest& request);
 
 }  // namespace kqfx::command

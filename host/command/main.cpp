@@ -30,6 +30,7 @@ int run(const Request& request) {
   if (const auto* list = std::get_if<ListRequest>(&request)) return runList(*list);
   if (const auto* info = std::get_if<InfoRequest>(&request)) return runInfo(*info);
   if (const auto* render = std::get_if<RenderRequest>(&request)) return runRender(*render);
+  if (const auto* validate = std::get_if<ValidateRequest>(&request)) return runValidate(*validate);
   return runDemo(std::get<DemoRequest>(request));
 }
 
