@@ -90,7 +90,7 @@ void runPluginSession(const host::PluginLibrary& library, const uint8_t* data, s
   bool resumed = false;
   const int32_t params = std::max(record.numParams, 0);
 
-  for (int step = 0; step < 4096 && !bytes.done(); ++step) {
+  for (int step = 0; step < 1024 && !bytes.done(); ++step) {
     switch (bytes.byte() % 8) {
       case 0: {  // a parameter write, sometimes out of range or of a wrong index
         const int32_t index = static_cast<int32_t>(bytes.byte() % (params + 2)) - 1;
