@@ -19,3 +19,10 @@ if(KQFX_SANITIZE)
   target_compile_options(kqfx_options INTERFACE ${_kqfx_san})
   target_link_options(kqfx_options INTERFACE ${_kqfx_san})
 endif()
+
+# The fuzzer build instruments every target for coverage; only the fuzzer
+# executable links libFuzzer's main.
+if(KQFX_BUILD_FUZZ)
+  target_compile_options(kqfx_options INTERFACE -fsanitize=fuzzer-no-link)
+  target_link_options(kqfx_options INTERFACE -fsanitize=fuzzer-no-link)
+endif()

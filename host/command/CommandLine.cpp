@@ -1,11 +1,13 @@
 #include "CommandLine.h"
 
 #include <algorithm>
+#include <limits>
 #include <span>
 
 #include "CommandErrors.h"
 #include "HelpText.h"
 #include "NumberText.h"
+#include "validate/Check.h"
 
 namespace kqfx::command {
 namespace {
@@ -243,6 +245,46 @@ Request parseBench(const std::vector<std::string>& arguments) {
   return request;
 }
 
+Request parseValidate(const std::vector<std::string>& arguments) {
+  static constexpr OptionSpec specs[] = {
+      {"level", 'l', true}, {"seed", 's', true}, {"json", 0, false}, {"check", 'c', true},
+      {"timeout", 0, true}};
+  const SplitArguments parts = split("validate", arguments, specs);
+  if (parts.help) return HelpRequest{"validate"};
+  if (parts.positionals.empty()) throw UsageError("validate", "which plug-in? PLUGIN is missing");
+  expectPositionals("validate", parts, 1, 1);
+  ValidateRequest request;
+  request.plugin = parts.positionals[0];
+  for (const Option& option : parts.options) {
+    if (option.name == "level") {
+      request.level = static_cast<int>(wholeNumberOption("validate", option, 1, 10, "a level"));
+    } else if (option.name == "seed") {
+      request.seed = static_cast<uint64_t>(
+          wholeNumberOption("validate", option, 0, std::numeric_limits<long long>::max(),
+                            "a whole number"));
+    } else if (option.name == "json") {
+      request.json = true;
+    } else if (option.name == "check") {
+      const auto& catalogue = validate::checkCatalogue();
+      const bool known = std::any_of(catalogue.begin(), catalogue.end(), [&](const auto& check) {
+        return option.value == check.name;
+      });
+      if (!known) {
+        std::string names;
+        for (const auto& check : catalogue) names += std::string(names.empty() ? "" : ", ") + check.name;
+        throw UsageError("validate", "unknown check '" + option.value + "'; the checks are " + names);
+      }
+      request.checks.push_back(option.value);
+    } else {
+      request.timeoutSeconds = secondsOption("validate", option, kMaxCheckTimeoutSeconds);
+      if (request.timeoutSeconds <= 0.0) {
+        throw UsageError("validate", "--timeout must be more than 0 seconds");
+      }
+    }
+  }
+  return request;
+}
+
 Request parseHelp(const std::vector<std::string>& arguments) {
   if (arguments.empty()) return HelpRequest{};
   if (arguments.size() > 1) throw UsageError("", "'kqfx help' takes one subcommand name");
@@ -266,6 +308,7 @@ Request parseCommandLine(const std::vector<std::string>& arguments) {
   if (command == "render") return parseRender(rest);
   if (command == "demo") return parseDemo(rest);
   if (command == "bench") return parseBench(rest);
+  if (command == "validate") return parseValidate(rest);
   if (command.size() > 1 && command[0] == '-') {
     throw UsageError("", "unknown option '" + command + "'");
   }

@@ -48,14 +48,24 @@ struct BenchRequest {
   bool json = false;
 };
 
+struct ValidateRequest {
+  std::string plugin;
+  int level = 5;
+  uint64_t seed = 1;
+  bool json = false;
+  std::vector<std::string> checks;  // empty: all of them
+  double timeoutSeconds = 300.0;    // per check
+};
+
 using Request = std::variant<HelpRequest, VersionRequest, ListRequest, InfoRequest, RenderRequest,
-                             DemoRequest, BenchRequest>;
+                             DemoRequest, BenchRequest, ValidateRequest>;
 
 constexpr int32_t kMaxBlockSize = 65536;
 constexpr int32_t kMaxSampleRate = 768000;
 constexpr double kMaxTailSeconds = 3600.0;
 constexpr double kMaxProbeTimeoutSeconds = 600.0;
 constexpr double kMaxBenchSeconds = 60.0;
+constexpr double kMaxCheckTimeoutSeconds = 86400.0;
 
 // Throws UsageError naming the first problem found.
 Request parseCommandLine(const std::vector<std::string>& arguments);

@@ -11,5 +11,6 @@ int runInfo(const InfoRequest& request);
 int runRender(const RenderRequest& request);
 int runDemo(const DemoRequest& request);
 int runBench(const BenchRequest& request);
+int runValidate(const ValidateRequest& request);
 
 }  // namespace kqfx::command

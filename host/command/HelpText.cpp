@@ -13,6 +13,7 @@ commands:
   render PLUGIN [INPUT] OUTPUT run audio through a plug-in into a file
   demo [DIR]                   render the built-in demo through each kqfx effect
   bench PLUGIN...              how much CPU plug-ins take, side by side
+  validate PLUGIN [--level N]  check that a plug-in behaves under what hosts do
   help [COMMAND]               this page, or the page of one command
   --version                    the version of kqfx
 
@@ -114,6 +115,49 @@ options:
   --json                   print the results as one JSON object
 )";
 
+const char* const kValidate = R"(usage: kqfx validate PLUGIN [--level 1..10] [--seed N] [--json] [options]
+
+Loads the plug-in and puts it through what hosts put plug-ins through,
+printing one line per check (PASS, FAIL or SKIP, its name, what was seen)
+and a summary. PLUGIN may be any Linux VST 2 plug-in.
+
+checks:
+  loading          the entry function answers an effect record
+  lifecycle        open and close cold and warm (level x 10 times each),
+                   instances side by side, every opcode -1 to 60
+  metadata         parameter names, labels and value texts terminated,
+                   stable and free of locale effects; getParameter
+                   answers what was set
+  audio            noise at 44100, 48000 and 96000 Hz in blocks of 1 to
+                   4096 frames: no NaN, infinity or subnormal out
+  in-place         the same buffers for input and output
+  block-split      the same output whatever the block sizes (a plug-in
+                   that is not deterministic fails this one)
+  automation       every parameter moved before every 32-frame block
+  parameter-fuzz   values outside 0..1, huge, NaN and infinite
+  bad-audio        NaN, infinities and 1e30 in the input; finite output
+                   again a second (plus the declared tail) later
+  silence          ten seconds of silence after a loud burst cost no more
+                   than sound (within 1.5x) and give no subnormal output
+  threads          parameters written from another thread while audio runs
+  real-time        no malloc, free, new or delete inside a process call
+  rate-block       sample rate (1 Hz to 768 kHz) and block size changes
+                   between suspend and resume
+
+Each check runs in a process of its own: a crash or a hang is reported as
+that check's failure. Higher levels run more rounds and longer renders;
+every random choice follows from the seed, so a run can be repeated.
+
+options:
+  -l, --level N       1 (quick) to 10 (thorough); default 5
+  -s, --seed N        the seed of every random choice; default 1
+  -c, --check NAME    run only this check (repeatable); loading always runs
+      --timeout SECS  how long one check may take (default 300)
+      --json          print the results as one JSON object
+
+Exit status: 0 when no check failed, 1 when one did, 2 bad command line.
+)";
+
 }  // namespace
 
 std::string helpText(const std::string& topic) {
@@ -123,6 +167,7 @@ std::string helpText(const std::string& topic) {
   if (topic == "render") return kRender;
   if (topic == "demo") return kDemo;
   if (topic == "bench") return kBench;
+  if (topic == "validate") return kValidate;
   return {};
 }
 

@@ -31,6 +31,7 @@ int run(const Request& request) {
   if (const auto* info = std::get_if<InfoRequest>(&request)) return runInfo(*info);
   if (const auto* render = std::get_if<RenderRequest>(&request)) return runRender(*render);
   if (const auto* bench = std::get_if<BenchRequest>(&request)) return runBench(*bench);
+  if (const auto* validate = std::get_if<ValidateRequest>(&request)) return runValidate(*validate);
   return runDemo(std::get<DemoRequest>(request));
 }
 

@@ -1,0 +1,56 @@
+#pragma once
+// The validator's checks: each one drives the plug-in through one kind of
+// trouble hosts put it through and says what it saw.
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "kqfx/host/PluginLibrary.h"
+
+namespace kqfx::command::validate {
+
+struct ValidationSettings {
+  int level = 5;      // 1..10: how many rounds and how long the renders
+  uint64_t seed = 1;  // every random choice follows from it
+};
+
+enum class Verdict { pass, fail, skip };
+
+struct CheckOutcome {
+  Verdict verdict = Verdict::pass;
+  std::string seen;  // one line: what the check did or found
+
+  static CheckOutcome passed(std::string seen) { return {Verdict::pass, std::move(seen)}; }
+  static CheckOutcome failed(std::string seen) { return {Verdict::fail, std::move(seen)}; }
+  static CheckOutcome skipped(std::string seen) { return {Verdict::skip, std::move(seen)}; }
+};
+
+// What a check gets: the plug-in, loaded in the check's own process, and
+// the settings.
+struct CheckContext {
+  const host::PluginLibrary& library;
+  ValidationSettings settings;
+  std::string checkName;
+
+  // A generator of its own for each check, so that running one check alone
+  // makes the same choices as running it among all.
+  std::mt19937_64 random() const;
+  // Scales a count or a duration with the level: `atLevelOne` at level 1,
+  // ten times that at level 10.
+  int scaled(int atLevelOne) const { return atLevelOne * settings.level; }
+};
+
+using CheckFunction = CheckOutcome (*)(const CheckContext& context);
+
+struct CheckDefinition {
+  const char* name;     // as given to --check and printed
+  const char* purpose;  // for the help page
+  CheckFunction run;
+};
+
+// Every check, in the order they run.
+const std::vector<CheckDefinition>& checkCatalogue();
+
+}  // namespace kqfx::command::validate

@@ -1,0 +1,80 @@
+#include "ValidationReport.h"
+
+#include <algorithm>
+
+#include "JsonText.h"
+
+namespace kqfx::command::validate {
+namespace {
+
+const char* verdictWord(Verdict verdict) {
+  switch (verdict) {
+    case Verdict::pass: return "pass";
+    case Verdict::fail: return "fail";
+    default: return "skip";
+  }
+}
+
+std::string upper(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; });
+  return text;
+}
+
+}  // namespace
+
+int ValidationReport::count(Verdict verdict) const {
+  return static_cast<int>(std::count_if(results.begin(), results.end(), [&](const CheckResult& r) {
+    return r.outcome.verdict == verdict;
+  }));
+}
+
+std::string checkLine(const CheckResult& result) {
+  std::string name = result.name;
+  name.resize(std::max<std::size_t>(name.size(), 15), ' ');
+  return upper(verdictWord(result.outcome.verdict)) + "  " + name + " " + result.outcome.seen + "\n";
+}
+
+std::string summaryLine(const ValidationReport& report) {
+  const int total = static_cast<int>(report.results.size());
+  const int failed = report.count(Verdict::fail);
+  const int skipped = report.count(Verdict::skip);
+  std::string line = report.plugin + ": ";
+  if (failed == 0) {
+    line += skipped == 0 ? "all " + std::to_string(total) + " checks passed"
+                         : std::to_string(total - skipped) + " of " + std::to_string(total) +
+                               " checks passed, " + std::to_string(skipped) + " skipped";
+  } else {
+    line += std::to_string(failed) + " of " + std::to_string(total) + " checks FAILED (";
+    bool first = true;
+    for (const CheckResult& result : report.results) {
+      if (result.outcome.verdict != Verdict::fail) continue;
+      line += (first ? "" : ", ") + result.name;
+      first = false;
+    }
+    line += ")";
+    if (skipped) line += ", " + std::to_string(skipped) + " skipped";
+  }
+  return line + " (level " + std::to_string(report.settings.level) + ", seed " +
+         std::to_string(report.settings.seed) + ")\n";
+}
+
+std::string reportJson(const ValidationReport& report) {
+  std::string json = "{\n";
+  json += "  \"plugin\": " + jsonString(report.plugin) + ",\n";
+  json += "  \"path\": " + jsonString(report.path) + ",\n";
+  json += "  \"level\": " + std::to_string(report.settings.level) + ",\n";
+  json += "  \"seed\": " + std::to_string(report.settings.seed) + ",\n";
+  json += "  \"passed\": " + std::string(report.allPassed() ? "true" : "false") + ",\n";
+  json += "  \"checks\": [";
+  for (std::size_t i = 0; i < report.results.size(); ++i) {
+    const CheckResult& result = report.results[i];
+    json += std::string(i == 0 ? "\n" : ",\n") + "    {\"name\": " + jsonString(result.name) +
+            ", \"result\": \"" + verdictWord(result.outcome.verdict) +
+            "\", \"seen\": " + jsonString(result.outcome.seen) + "}";
+  }
+  json += "\n  ]\n}\n";
+  return json;
+}
+
+}  // namespace kqfx::command::validate
