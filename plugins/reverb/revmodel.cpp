@@ -24,9 +24,9 @@ float rounded(double value) { return static_cast<float>(value); }
 revmodel::revmodel() {
   float* next = memory.data();
   for (std::size_t i = 0; i < kCombs; ++i) {
-    combsLeft[i].setbuffer(next, kCombLengths[i]);
+    combsLeft.setbuffer(static_cast<int32_t>(i), next, kCombLengths[i]);
     next += kCombLengths[i];
-    combsRight[i].setbuffer(next, kCombLengths[i] + kStereoSpread);
+    combsRight.setbuffer(static_cast<int32_t>(i), next, kCombLengths[i] + kStereoSpread);
     next += kCombLengths[i] + kStereoSpread;
   }
   for (std::size_t i = 0; i < kAllpasses; ++i) {
@@ -57,10 +57,8 @@ revmodel::revmodel() {
 
 void revmodel::mute() {
   if (getmode() >= kFreezeThreshold) return;
-  for (std::size_t i = 0; i < kCombs; ++i) {
-    combsLeft[i].mute();
-    combsRight[i].mute();
-  }
+  combsLeft.mute();
+  combsRight.mute();
   for (std::size_t i = 0; i < kAllpasses; ++i) {
     allpassesLeft[i].mute();
     allpassesRight[i].mute();
@@ -68,10 +66,8 @@ void revmodel::mute() {
 }
 
 void revmodel::clearNetwork() {
-  for (std::size_t i = 0; i < kCombs; ++i) {
-    combsLeft[i].clear();
-    combsRight[i].clear();
-  }
+  combsLeft.clear();
+  combsRight.clear();
   for (std::size_t i = 0; i < kAllpasses; ++i) {
     allpassesLeft[i].mute();
     allpassesRight[i].mute();
@@ -90,14 +86,10 @@ void revmodel::update() {
     activeDamp = damp;
     inputScale = kInputScale;
   }
-  for (std::size_t i = 0; i < kCombs; ++i) {
-    combsLeft[i].setfeedback(activeRoomsize);
-    combsRight[i].setfeedback(activeRoomsize);
-  }
-  for (std::size_t i = 0; i < kCombs; ++i) {
-    combsLeft[i].setdamp(activeDamp);
-    combsRight[i].setdamp(activeDamp);
-  }
+  combsLeft.setfeedback(activeRoomsize);
+  combsRight.setfeedback(activeRoomsize);
+  combsLeft.setdamp(activeDamp);
+  combsRight.setdamp(activeDamp);
 }
 
 float revmodel::scaleDamp(float value) { return rounded(static_cast<double>(value) * kDampScale); }
