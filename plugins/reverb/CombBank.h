@@ -77,12 +77,12 @@ class CombBank {
     }
     // After the bank was cleared.
     void reloadState() {
-      stateLow_ = _mm_load_ps(bank_.lowpassState.data());
-      stateHigh_ = _mm_load_ps(bank_.lowpassState.data() + 4);
+      stateLow_ = _mm_loadu_ps(bank_.lowpassState.data());
+      stateHigh_ = _mm_loadu_ps(bank_.lowpassState.data() + 4);
     }
     void finish() {
-      _mm_store_ps(bank_.lowpassState.data(), stateLow_);
-      _mm_store_ps(bank_.lowpassState.data() + 4, stateHigh_);
+      _mm_storeu_ps(bank_.lowpassState.data(), stateLow_);
+      _mm_storeu_ps(bank_.lowpassState.data() + 4, stateHigh_);
     }
 
     // One frame of all eight combs fed with `input`, `offset` frames after
@@ -168,7 +168,7 @@ class CombBank {
     return _mm_movelh_ps(_mm_cvtpd_ps(low), _mm_cvtpd_ps(high));
   }
 
-  alignas(16) std::array<float, kCombs> lowpassState{};
+  std::array<float, kCombs> lowpassState{};
   std::array<float*, kCombs> cursor{};
   std::array<float*, kCombs> start{};
   std::array<float*, kCombs> end{};
