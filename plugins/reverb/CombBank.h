@@ -77,8 +77,8 @@ class CombBank {
     }
     // After the bank was cleared.
     void reloadState() {
-      stateLow_ = _mm_loadu_ps(bank_.lowpassState.data());
-      stateHigh_ = _mm_loadu_ps(bank_.lowpassState.data() + 4);
+      setState(_mm_loadu_ps(bank_.lowpassState.data()),
+               _mm_loadu_ps(bank_.lowpassState.data() + 4));
     }
     void finish() {
       _mm_storeu_ps(bank_.lowpassState.data(), stateLow_);
@@ -101,11 +101,11 @@ class CombBank {
       const __m128 delayedHigh = flush4(_mm_setr_ps(*c4, *c5, *c6, *c7));
       const __m128d inputD = _mm_set1_pd(static_cast<double>(input));
 
-      stateLow_ = flush4(lowpass(delayedLow, stateLow_, dampComplement_, damp_));
-      stateHigh_ = flush4(lowpass(delayedHigh, stateHigh_, dampComplement_, damp_));
+      setState(flush4(lowpass(delayedLow, state_[0], state_[1], dampComplement_, damp_)),
+               flush4(lowpass(delayedHigh, state_[2], state_[3], dampComplement_, damp_)));
 
-      const __m128 writtenLow = feedBack(stateLow_, inputD, feedback_);
-      const __m128 writtenHigh = feedBack(stateHigh_, inputD, feedback_);
+      const __m128 writtenLow = feedBack(state_[0], state_[1], inputD, feedback_);
+      const __m128 writtenHigh = feedBack(state_[2], state_[3], inputD, feedback_);
       _mm_store_ss(c0, writtenLow);
       _mm_store_ss(c1, _mm_shuffle_ps(writtenLow, writtenLow, 1));
       _mm_store_ss(c2, _mm_movehl_ps(writtenLow, writtenLow));
@@ -124,6 +124,17 @@ class CombBank {
     }
 
    private:
+    // The states as floats and, converted once, as doubles for both of
+    // their uses.
+    void setState(__m128 low, __m128 high) {
+      stateLow_ = low;
+      stateHigh_ = high;
+      state_[0] = _mm_cvtps_pd(low);
+      state_[1] = _mm_cvtps_pd(_mm_movehl_ps(low, low));
+      state_[2] = _mm_cvtps_pd(high);
+      state_[3] = _mm_cvtps_pd(_mm_movehl_ps(high, high));
+    }
+
     CombBank& bank_;
     std::array<float*, kCombs> cells_;
     __m128d damp_;
@@ -131,6 +142,7 @@ class CombBank {
     __m128d feedback_;
     __m128 stateLow_;
     __m128 stateHigh_;
+    __m128d state_[4];
   };
 
   // Moves every position on by `frames`, at most framesToWrap().
@@ -151,20 +163,22 @@ class CombBank {
   }
 
   // Four lanes of float(double(delayed) * (1 - damp) + double(state) * damp).
-  static __m128 lowpass(__m128 delayed, __m128 state, __m128d dampComplementD, __m128d dampD) {
+  // The state comes as two pairs of doubles.
+  static __m128 lowpass(__m128 delayed, __m128d stateLow, __m128d stateHigh,
+                        __m128d dampComplementD, __m128d dampD) {
     const __m128d low = _mm_add_pd(_mm_mul_pd(_mm_cvtps_pd(delayed), dampComplementD),
-                                   _mm_mul_pd(_mm_cvtps_pd(state), dampD));
+                                   _mm_mul_pd(stateLow, dampD));
     const __m128d high =
         _mm_add_pd(_mm_mul_pd(_mm_cvtps_pd(_mm_movehl_ps(delayed, delayed)), dampComplementD),
-                   _mm_mul_pd(_mm_cvtps_pd(_mm_movehl_ps(state, state)), dampD));
+                   _mm_mul_pd(stateHigh, dampD));
     return _mm_movelh_ps(_mm_cvtpd_ps(low), _mm_cvtpd_ps(high));
   }
 
   // Four lanes of float(double(input) + double(state) * feedback).
-  static __m128 feedBack(__m128 state, __m128d inputD, __m128d feedbackD) {
-    const __m128d low = _mm_add_pd(inputD, _mm_mul_pd(_mm_cvtps_pd(state), feedbackD));
-    const __m128d high =
-        _mm_add_pd(inputD, _mm_mul_pd(_mm_cvtps_pd(_mm_movehl_ps(state, state)), feedbackD));
+  static __m128 feedBack(__m128d stateLow, __m128d stateHigh, __m128d inputD,
+                         __m128d feedbackD) {
+    const __m128d low = _mm_add_pd(inputD, _mm_mul_pd(stateLow, feedbackD));
+    const __m128d high = _mm_add_pd(inputD, _mm_mul_pd(stateHigh, feedbackD));
     return _mm_movelh_ps(_mm_cvtpd_ps(low), _mm_cvtpd_ps(high));
   }
 
