@@ -22,6 +22,7 @@ float rounded(double value) { return static_cast<float>(value); }
 }  // namespace
 
 revmodel::revmodel() {
+  setWidePath(true);
   float* next = memory.data();
   for (std::size_t i = 0; i < kCombs; ++i) {
     combsLeft.setbuffer(static_cast<int32_t>(i), next, kCombLengths[i]);
@@ -53,6 +54,11 @@ revmodel::revmodel() {
   setcompceiling(1.0f);
   setmode(0.0f);
   mute();
+}
+
+void revmodel::setWidePath(bool on) {
+  __builtin_cpu_init();
+  wide = on && __builtin_cpu_supports("avx");
 }
 
 void revmodel::mute() {

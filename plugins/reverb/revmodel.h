@@ -88,6 +88,13 @@ class revmodel {
   void setmode(float value);
   float getmode() const;
 
+  // Whether processing uses the three-operand encoding of its vector
+  // instructions (the same operations, results bit for bit those of the
+  // baseline). On by default where the processor has it; turning it on
+  // elsewhere does nothing. Owner thread, between blocks.
+  void setWidePath(bool on);
+  bool usesWidePath() const { return wide; }
+
   // For inspection.
   float getwetdirect() const { return wetDirect; }
   float getwetcross() const { return wetCross; }
@@ -108,7 +115,17 @@ class revmodel {
            SmoothParameter* brightness);
   struct FrameConstants;
   template <bool Mix, bool Steady>
-  void runStretch(const float* inputL, const float* inputR, float* outputL, float* outputR,
+  static void runStretch(revmodel* engine, const float* inputL, const float* inputR,
+                         float* outputL, float* outputR, int32_t frames, std::ptrdiff_t step,
+                         FrameGains gains, SmoothParameter* dryLevel, SmoothParameter* depth,
+                         SmoothParameter* brightness);
+  template <bool Mix, bool Steady>
+  static void runStretchWide(revmodel* engine, const float* inputL, const float* inputR,
+                             float* outputL, float* outputR, int32_t frames, std::ptrdiff_t step,
+                             FrameGains gains, SmoothParameter* dryLevel, SmoothParameter* depth,
+                             SmoothParameter* brightness);
+  template <bool Mix, bool Steady>
+  void stretch(const float* inputL, const float* inputR, float* outputL, float* outputR,
                   int32_t frames, std::ptrdiff_t step, FrameGains gains, SmoothParameter* dryLevel,
                   SmoothParameter* depth, SmoothParameter* brightness);
   int32_t framesToWrap() const;
@@ -139,6 +156,7 @@ class revmodel {
   float lastDryLevel = 0.0f;
   float lastDryGain = 0.0f;
 
+  bool wide = false;
   CombBank combsLeft;
   CombBank combsRight;
   std::array<allpass, kAllpasses> allpassesLeft;
