@@ -16,7 +16,7 @@
 // audio thread, processing on the audio thread); nothing allocates, locks
 // or throws.
 
-#include <emmintrin.h>
+#include <immintrin.h>
 
 #include <algorithm>
 #include <array>
@@ -143,6 +143,92 @@ class CombBank {
     __m128 stateLow_;
     __m128 stateHigh_;
     __m128d state_[4];
+  };
+
+  // The same as Stretch with four lanes of double per instruction where
+  // Stretch has two: every lane's operations and roundings are the same.
+  // Only for code compiled for processors with AVX.
+  class WideStretch {
+   public:
+    __attribute__((target("avx"))) explicit WideStretch(CombBank& bank) : bank_(bank) {
+      for (std::size_t i = 0; i < kCombs; ++i) cells_[i] = bank.cursor[i];
+      reloadSettings();
+      reloadState();
+    }
+    WideStretch(const WideStretch&) = delete;
+    WideStretch& operator=(const WideStretch&) = delete;
+
+    __attribute__((target("avx"))) void reloadSettings() {
+      damp_ = _mm256_set1_pd(static_cast<double>(bank_.damp));
+      dampComplement_ = _mm256_set1_pd(static_cast<double>(bank_.dampComplement));
+      feedback_ = _mm256_set1_pd(static_cast<double>(bank_.feedback));
+    }
+    __attribute__((target("avx"))) void reloadState() {
+      setState(_mm_loadu_ps(bank_.lowpassState.data()),
+               _mm_loadu_ps(bank_.lowpassState.data() + 4));
+    }
+    __attribute__((target("avx"))) void finish() {
+      _mm_storeu_ps(bank_.lowpassState.data(), stateLow_);
+      _mm_storeu_ps(bank_.lowpassState.data() + 4, stateHigh_);
+    }
+
+    __attribute__((target("avx"))) float process(float input, int32_t offset) {
+      float* const c0 = cells_[0] + offset;
+      float* const c1 = cells_[1] + offset;
+      float* const c2 = cells_[2] + offset;
+      float* const c3 = cells_[3] + offset;
+      float* const c4 = cells_[4] + offset;
+      float* const c5 = cells_[5] + offset;
+      float* const c6 = cells_[6] + offset;
+      float* const c7 = cells_[7] + offset;
+      const __m128 delayedLow = flush4(_mm_setr_ps(*c0, *c1, *c2, *c3));
+      const __m128 delayedHigh = flush4(_mm_setr_ps(*c4, *c5, *c6, *c7));
+      const __m256d inputD = _mm256_set1_pd(static_cast<double>(input));
+
+      setState(flush4(lowpass(delayedLow, stateLowD_)), flush4(lowpass(delayedHigh, stateHighD_)));
+
+      const __m128 writtenLow =
+          _mm256_cvtpd_ps(_mm256_add_pd(inputD, _mm256_mul_pd(stateLowD_, feedback_)));
+      const __m128 writtenHigh =
+          _mm256_cvtpd_ps(_mm256_add_pd(inputD, _mm256_mul_pd(stateHighD_, feedback_)));
+      _mm_store_ss(c0, writtenLow);
+      _mm_store_ss(c1, _mm_shuffle_ps(writtenLow, writtenLow, 1));
+      _mm_store_ss(c2, _mm_movehl_ps(writtenLow, writtenLow));
+      _mm_store_ss(c3, _mm_shuffle_ps(writtenLow, writtenLow, 3));
+      _mm_store_ss(c4, writtenHigh);
+      _mm_store_ss(c5, _mm_shuffle_ps(writtenHigh, writtenHigh, 1));
+      _mm_store_ss(c6, _mm_movehl_ps(writtenHigh, writtenHigh));
+      _mm_store_ss(c7, _mm_shuffle_ps(writtenHigh, writtenHigh, 3));
+
+      alignas(16) float delayed[kCombs];
+      _mm_store_ps(delayed, delayedLow);
+      _mm_store_ps(delayed + 4, delayedHigh);
+      float sum = 0.0f;
+      for (std::size_t i = 0; i < kCombs; ++i) sum += delayed[i];
+      return sum;
+    }
+
+   private:
+    __attribute__((target("avx"))) __m128 lowpass(__m128 delayed, __m256d state) const {
+      return _mm256_cvtpd_ps(_mm256_add_pd(_mm256_mul_pd(_mm256_cvtps_pd(delayed), dampComplement_),
+                                           _mm256_mul_pd(state, damp_)));
+    }
+    __attribute__((target("avx"))) void setState(__m128 low, __m128 high) {
+      stateLow_ = low;
+      stateHigh_ = high;
+      stateLowD_ = _mm256_cvtps_pd(low);
+      stateHighD_ = _mm256_cvtps_pd(high);
+    }
+
+    CombBank& bank_;
+    std::array<float*, kCombs> cells_;
+    __m256d damp_;
+    __m256d dampComplement_;
+    __m256d feedback_;
+    __m128 stateLow_;
+    __m128 stateHigh_;
+    __m256d stateLowD_;
+    __m256d stateHighD_;
   };
 
   // Moves every position on by `frames`, at most framesToWrap().

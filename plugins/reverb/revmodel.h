@@ -124,7 +124,7 @@ class revmodel {
                              float* outputL, float* outputR, int32_t frames, std::ptrdiff_t step,
                              FrameGains gains, SmoothParameter* dryLevel, SmoothParameter* depth,
                              SmoothParameter* brightness);
-  template <bool Mix, bool Steady>
+  template <bool Mix, bool Steady, class Combs>
   void stretch(const float* inputL, const float* inputR, float* outputL, float* outputR,
                   int32_t frames, std::ptrdiff_t step, FrameGains gains, SmoothParameter* dryLevel,
                   SmoothParameter* depth, SmoothParameter* brightness);

@@ -204,8 +204,8 @@ void revmodel::runStretch(revmodel* engine, const float* inputL, const float* in
                           float* outputL, float* outputR, int32_t frames, std::ptrdiff_t step,
                           FrameGains gains, SmoothParameter* dryLevel, SmoothParameter* depth,
                           SmoothParameter* brightness) {
-  engine->stretch<Mix, Steady>(inputL, inputR, outputL, outputR, frames, step, gains, dryLevel,
-                               depth, brightness);
+  engine->stretch<Mix, Steady, CombBank::Stretch>(inputL, inputR, outputL, outputR, frames, step,
+                                                  gains, dryLevel, depth, brightness);
 }
 
 // The same instructions in their three-operand encoding, which spares the
@@ -217,17 +217,17 @@ __attribute__((target("avx"))) void revmodel::runStretchWide(
     revmodel* engine, const float* inputL, const float* inputR, float* outputL, float* outputR,
     int32_t frames, std::ptrdiff_t step, FrameGains gains, SmoothParameter* dryLevel,
     SmoothParameter* depth, SmoothParameter* brightness) {
-  engine->stretch<Mix, Steady>(inputL, inputR, outputL, outputR, frames, step, gains, dryLevel,
-                               depth, brightness);
+  engine->stretch<Mix, Steady, CombBank::WideStretch>(inputL, inputR, outputL, outputR, frames,
+                                                      step, gains, dryLevel, depth, brightness);
 }
 
-template <bool Mix, bool Steady>
+template <bool Mix, bool Steady, class Combs>
 [[gnu::always_inline]] inline void revmodel::stretch(const float* inputL, const float* inputR, float* outputL,
                           float* outputR, int32_t frames, std::ptrdiff_t step, FrameGains gains,
                           SmoothParameter* dryLevel, SmoothParameter* depth,
                           SmoothParameter* brightness) {
-  CombBank::Stretch left(combsLeft);
-  CombBank::Stretch right(combsRight);
+  Combs left(combsLeft);
+  Combs right(combsRight);
   std::array<float*, kAllpasses> allpassCellsL;
   std::array<float*, kAllpasses> allpassCellsR;
   __m128d allpassFeedback[kAllpasses];
