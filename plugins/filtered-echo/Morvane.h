@@ -41,7 +41,9 @@ class Morvane : public BeatEcho<Morvane> {
     return kShelfFrequencies[static_cast<std::size_t>(shelfIndex(value))];
   }
 
-  // Audio thread. The per-frame loop; Output overwrites or adds.
+  // Audio thread. Output overwrites or adds. When every smoother is steady
+  // for the whole block, the gain factor, beat, shelf and feedback are
+  // worked out once for it.
   template <class Output>
   void render(const float* inL, const float* inR, float* outL, float* outR, int32_t n) {
     SmoothParameter& gain = smoother(kInputGain);
@@ -50,42 +52,26 @@ class Morvane : public BeatEcho<Morvane> {
     SmoothParameter& feedback = smoother(kFeedback);
     // The host changes the sample rate only while no block is processed.
     const double rate = getSampleRate();
-    for (int32_t i = 0; i < n; ++i) {
+    if (gain.isSteady() && tempo.isSteady() && cutoff.isSteady() && feedback.isSteady()) {
+      const FrameSettings fixed{gainFactor.factor(gain.getCurrentValue()),
+                                beatSamples<true>(tempo.getCurrentValue(), rate),
+                                shelfFor(cutoff.getCurrentValue()), feedback.getCurrentValue()};
+      renderFrames<Output>(inL, inR, outL, outR, n, [&fixed] { return fixed; });
+      gain.skipTicks(n);
+      tempo.skipTicks(n);
+      cutoff.skipTicks(n);
+      feedback.skipTicks(n);
+      return;
+    }
+    renderFrames<Output>(inL, inR, outL, outR, n, [&] {
       gain.tick();
       tempo.tick();
       cutoff.tick();
       feedback.tick();
-      const float g = gainFactor.factor(gain.getCurrentValue());
-      const BeatSamples& beatLength = beatSamples<true>(tempo.getCurrentValue(), rate);
-      const int32_t delayLength = beatLength.delay;
-      echoBeat.count(beatLength.perBeat);
-
-      // The low cut takes the input before any gain; both inputs are read
-      // before an output is written, so in-place buffers work.
-      const int shelf = shelfFor(cutoff.getCurrentValue());
-      const float fL = doFilter(inL[i], 0, shelf);
-      const float fR = doFilter(inR[i], 1, shelf);
-
-      float& lineL = delayMemory.left();
-      float& lineR = delayMemory.right();
-      const float oldL = lineL;
-      const float oldR = lineR;
-      float eL = oldL;
-      float eR = oldR;
-      if (echoBeat.echoSide == beat::EchoBeat::kRightAttenuated) {
-        eR = static_cast<float>(static_cast<double>(eR) * kQuietSideFactor);
-      } else {
-        eL = static_cast<float>(static_cast<double>(eL) * kQuietSideFactor);
-      }
-      Output::store(outL[i], static_cast<float>(static_cast<double>(g) * fL + kEchoLevel * eL));
-      Output::store(outR[i], static_cast<float>(static_cast<double>(g) * fR + kEchoLevel * eR));
-
-      // What enters the line is the filtered input without gain.
-      const double fb = feedback.getCurrentValue();
-      lineL = lineSample(fb * oldL + fL);
-      lineR = lineSample(fb * oldR + fR);
-      delayMemory.advance(delayLength);
-    }
+      return FrameSettings{gainFactor.factor(gain.getCurrentValue()),
+                           beatSamples<true>(tempo.getCurrentValue(), rate),
+                           shelfFor(cutoff.getCurrentValue()), feedback.getCurrentValue()};
+    });
   }
 
   // Host thread.
@@ -99,6 +85,55 @@ class Morvane : public BeatEcho<Morvane> {
   }
 
  private:
+  // What one frame reads from the parameters.
+  struct FrameSettings {
+    float gain;
+    BeatSamples beat;
+    int shelf;
+    float feedback;
+  };
+
+  // Audio thread. The per-frame loop; `settingsOf()` answers each frame's
+  // settings. Filter memory and beat counter are held in locals meanwhile.
+  template <class Output, class SettingsOf>
+  void renderFrames(const float* inL, const float* inR, float* outL, float* outR, int32_t n,
+                    SettingsOf settingsOf) {
+    beat::EchoBeat echo = echoBeat;
+    std::array<LowCut, 2> cut = lowCut_;
+    for (int32_t i = 0; i < n; ++i) {
+      const FrameSettings settings = settingsOf();
+      const double g = settings.gain;
+      echo.count(settings.beat.perBeat);
+
+      // The low cut takes the input before any gain; both inputs are read
+      // before an output is written, so in-place buffers work.
+      const float fL = lowCutSample(cut[0], inL[i], settings.shelf);
+      const float fR = lowCutSample(cut[1], inR[i], settings.shelf);
+
+      float& lineL = delayMemory.left();
+      float& lineR = delayMemory.right();
+      const float oldL = lineL;
+      const float oldR = lineR;
+      float eL = oldL;
+      float eR = oldR;
+      if (echo.echoSide == beat::EchoBeat::kRightAttenuated) {
+        eR = static_cast<float>(static_cast<double>(eR) * kQuietSideFactor);
+      } else {
+        eL = static_cast<float>(static_cast<double>(eL) * kQuietSideFactor);
+      }
+      Output::store(outL[i], static_cast<float>(g * fL + kEchoLevel * eL));
+      Output::store(outR[i], static_cast<float>(g * fR + kEchoLevel * eR));
+
+      // What enters the line is the filtered input without gain.
+      const double fb = settings.feedback;
+      lineL = lineSample(fb * oldL + fL);
+      lineR = lineSample(fb * oldR + fR);
+      delayMemory.advance(settings.beat.delay);
+    }
+    echoBeat = echo;
+    lowCut_ = cut;
+  }
+
   // One channel of the low cut: the previous and current scaled input and
   // the previous and current output.
   struct LowCut {
@@ -109,8 +144,7 @@ class Morvane : public BeatEcho<Morvane> {
   // Audio thread. One sample of a channel's low cut at the given shelf. A
   // NaN or infinite result is passed on for that sample but not kept: the
   // channel starts again from rest, so it recovers with the input.
-  float doFilter(float input, int channel, int shelf) {
-    LowCut& f = lowCut_[static_cast<std::size_t>(channel)];
+  static float lowCutSample(LowCut& f, float input, int shelf) {
     const auto s = static_cast<std::size_t>(shelf);
     f.in[0] = f.in[1];
     f.in[1] = static_cast<float>(static_cast<double>(input) /

@@ -33,6 +33,16 @@ class allpass {
     return delayed - input;
   }
 
+  // For block-wise running (the same arithmetic, done by the caller):
+  // frames until the line wraps (at least 1), the cell at the current
+  // position, and moving the position on by at most framesToWrap().
+  int32_t framesToWrap() const { return length - position; }
+  float* cursor() const { return buffer + position; }
+  void advance(int32_t frames) {
+    position += frames;
+    if (position == length) position = 0;
+  }
+
  private:
   float feedback = 0.0f;
   float* buffer = nullptr;

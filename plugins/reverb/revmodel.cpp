@@ -22,11 +22,12 @@ float rounded(double value) { return static_cast<float>(value); }
 }  // namespace
 
 revmodel::revmodel() {
+  setWidePath(true);
   float* next = memory.data();
   for (std::size_t i = 0; i < kCombs; ++i) {
-    combsLeft[i].setbuffer(next, kCombLengths[i]);
+    combsLeft.setbuffer(static_cast<int32_t>(i), next, kCombLengths[i]);
     next += kCombLengths[i];
-    combsRight[i].setbuffer(next, kCombLengths[i] + kStereoSpread);
+    combsRight.setbuffer(static_cast<int32_t>(i), next, kCombLengths[i] + kStereoSpread);
     next += kCombLengths[i] + kStereoSpread;
   }
   for (std::size_t i = 0; i < kAllpasses; ++i) {
@@ -55,12 +56,15 @@ revmodel::revmodel() {
   mute();
 }
 
+void revmodel::setWidePath(bool on) {
+  __builtin_cpu_init();
+  wide = on && __builtin_cpu_supports("avx");
+}
+
 void revmodel::mute() {
   if (getmode() >= kFreezeThreshold) return;
-  for (std::size_t i = 0; i < kCombs; ++i) {
-    combsLeft[i].mute();
-    combsRight[i].mute();
-  }
+  combsLeft.mute();
+  combsRight.mute();
   for (std::size_t i = 0; i < kAllpasses; ++i) {
     allpassesLeft[i].mute();
     allpassesRight[i].mute();
@@ -68,10 +72,8 @@ void revmodel::mute() {
 }
 
 void revmodel::clearNetwork() {
-  for (std::size_t i = 0; i < kCombs; ++i) {
-    combsLeft[i].clear();
-    combsRight[i].clear();
-  }
+  combsLeft.clear();
+  combsRight.clear();
   for (std::size_t i = 0; i < kAllpasses; ++i) {
     allpassesLeft[i].mute();
     allpassesRight[i].mute();
@@ -90,14 +92,10 @@ void revmodel::update() {
     activeDamp = damp;
     inputScale = kInputScale;
   }
-  for (std::size_t i = 0; i < kCombs; ++i) {
-    combsLeft[i].setfeedback(activeRoomsize);
-    combsRight[i].setfeedback(activeRoomsize);
-  }
-  for (std::size_t i = 0; i < kCombs; ++i) {
-    combsLeft[i].setdamp(activeDamp);
-    combsRight[i].setdamp(activeDamp);
-  }
+  combsLeft.setfeedback(activeRoomsize);
+  combsRight.setfeedback(activeRoomsize);
+  combsLeft.setdamp(activeDamp);
+  combsRight.setdamp(activeDamp);
 }
 
 float revmodel::scaleDamp(float value) { return rounded(static_cast<double>(value) * kDampScale); }

@@ -13,17 +13,18 @@
 // the audio thread, processing on the audio thread).
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
+#include "CombBank.h"
 #include "allpass.h"
-#include "comb.h"
 #include "kqfx/dsp/SmoothParameter.h"
 
 namespace kqfx {
 
 class revmodel {
  public:
-  static constexpr int32_t kCombs = 8;
+  static constexpr int32_t kCombs = CombBank::kCombs;
   static constexpr int32_t kAllpasses = 4;
   // Every right delay line is this much longer than its left twin.
   static constexpr int32_t kStereoSpread = 23;
@@ -87,18 +88,48 @@ class revmodel {
   void setmode(float value);
   float getmode() const;
 
+  // Whether processing uses the three-operand encoding of its vector
+  // instructions (the same operations, results bit for bit those of the
+  // baseline). On by default where the processor has it; turning it on
+  // elsewhere does nothing. Owner thread, between blocks.
+  void setWidePath(bool on);
+  bool usesWidePath() const { return wide; }
+
   // For inspection.
   float getwetdirect() const { return wetDirect; }
   float getwetcross() const { return wetCross; }
   float getinputscale() const { return inputScale; }
-  const comb& combLeft(int32_t index) const { return combsLeft[static_cast<std::size_t>(index)]; }
-  const comb& combRight(int32_t index) const { return combsRight[static_cast<std::size_t>(index)]; }
+  // Every comb of a channel has the same feedback and damping.
+  const CombBank& combLeft(int32_t /*index*/) const { return combsLeft; }
+  const CombBank& combRight(int32_t /*index*/) const { return combsRight; }
 
  private:
+  // The gains every frame reads from the smoothers.
+  struct FrameGains {
+    float dry = 0.0f;
+    float depth = 0.0f;
+  };
   template <bool Mix>
   void run(const float* inputL, const float* inputR, float* outputL, float* outputR, int32_t frames,
            int32_t stride, SmoothParameter* dryLevel, SmoothParameter* depth,
            SmoothParameter* brightness);
+  struct FrameConstants;
+  template <bool Mix, bool Steady>
+  static void runStretch(revmodel* engine, const float* inputL, const float* inputR,
+                         float* outputL, float* outputR, int32_t frames, std::ptrdiff_t step,
+                         FrameGains gains, SmoothParameter* dryLevel, SmoothParameter* depth,
+                         SmoothParameter* brightness);
+  template <bool Mix, bool Steady>
+  static void runStretchWide(revmodel* engine, const float* inputL, const float* inputR,
+                             float* outputL, float* outputR, int32_t frames, std::ptrdiff_t step,
+                             FrameGains gains, SmoothParameter* dryLevel, SmoothParameter* depth,
+                             SmoothParameter* brightness);
+  template <bool Mix, bool Steady, class Combs>
+  void stretch(const float* inputL, const float* inputR, float* outputL, float* outputR,
+                  int32_t frames, std::ptrdiff_t step, FrameGains gains, SmoothParameter* dryLevel,
+                  SmoothParameter* depth, SmoothParameter* brightness);
+  int32_t framesToWrap() const;
+  void advance(int32_t frames);
   static float scaleDamp(float value);
   void followBrightness(float brightness);
   float dryGainFor(float dryLevel);
@@ -125,8 +156,9 @@ class revmodel {
   float lastDryLevel = 0.0f;
   float lastDryGain = 0.0f;
 
-  std::array<comb, kCombs> combsLeft;
-  std::array<comb, kCombs> combsRight;
+  bool wide = false;
+  CombBank combsLeft;
+  CombBank combsRight;
   std::array<allpass, kAllpasses> allpassesLeft;
   std::array<allpass, kAllpasses> allpassesRight;
   // Comb 1 left, comb 1 right, ... comb 8 right, allpass 1 left, ...

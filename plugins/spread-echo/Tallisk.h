@@ -34,8 +34,9 @@ class Tallisk : public BeatEcho<Tallisk> {
                    const SampleAllocator& allocator = systemSampleAllocator())
       : BeatEcho(callback, fourCharCode("KQTA"), kParameters, allocator) {}
 
-  // Audio thread. The per-frame loop of both paths: ReplaceOutput is
-  // processReplacing, AddToOutput is process.
+  // Audio thread, both paths: ReplaceOutput is processReplacing,
+  // AddToOutput is process. When every smoother is steady for the whole
+  // block, its settings are worked out once for it.
   template <class Output>
   void render(const float* inL, const float* inR, float* outL, float* outR, int32_t n) {
     constexpr bool kWithDirectSignal = std::is_same_v<Output, ReplaceOutput>;
@@ -45,18 +46,58 @@ class Tallisk : public BeatEcho<Tallisk> {
     SmoothParameter& spread = smoother(kSpread);
     // The host changes the sample rate only while no block is processed.
     const double rate = getSampleRate();
+    // The gain factor only matters, and is only worked out, with the
+    // direct signal.
+    const auto settingsNow = [&] {
+      return FrameSettings{
+          kWithDirectSignal ? gainFactor.factor(gain.getCurrentValue()) : 0.0f,
+          beatSamples<!kWithDirectSignal>(tempo.getCurrentValue(), rate),
+          spread.getCurrentValue(), depth.getCurrentValue()};
+    };
+    if (gain.isSteady() && tempo.isSteady() && depth.isSteady() && spread.isSteady()) {
+      const FrameSettings fixed = settingsNow();
+      renderFrames<kWithDirectSignal>(inL, inR, outL, outR, n, [&fixed] { return fixed; });
+      gain.skipTicks(n);
+      tempo.skipTicks(n);
+      depth.skipTicks(n);
+      spread.skipTicks(n);
+      return;
+    }
+    renderFrames<kWithDirectSignal>(inL, inR, outL, outR, n, [&] {
+      gain.tick();
+      tempo.tick();
+      depth.tick();
+      spread.tick();
+      return settingsNow();
+    });
+  }
+
+  // Host thread.
+  void displayEchoValue(int32_t, float target, char* text) {
+    float2string(static_cast<float>(static_cast<double>(target) * 100.0), text);
+  }
+ private:
+  // What one frame reads from the parameters.
+  struct FrameSettings {
+    float gain;
+    BeatSamples beat;
+    float spread;
+    float depth;
+  };
+
+  // Audio thread. The per-frame loop; `settingsOf()` answers each frame's
+  // settings. The beat counter is held in a local meanwhile.
+  template <bool WithDirectSignal, class SettingsOf>
+  void renderFrames(const float* inL, const float* inR, float* outL, float* outR, int32_t n,
+                    SettingsOf settingsOf) {
+    beat::EchoBeat echo = echoBeat;
     for (int32_t i = 0; i < n; ++i) {
       // Both inputs are read before an output is written, so in-place
       // buffers work.
       const float xL = inL[i];
       const float xR = inR[i];
-      gain.tick();
-      tempo.tick();
-      depth.tick();
-      spread.tick();
-      const BeatSamples& beatLength = beatSamples<!kWithDirectSignal>(tempo.getCurrentValue(), rate);
-      const int32_t delayLength = beatLength.delay;
-      echoBeat.count(beatLength.perBeat);
+      const FrameSettings settings = settingsOf();
+      echo.count(settings.beat.perBeat);
 
       float& lineL = delayMemory.left();
       float& lineR = delayMemory.right();
@@ -64,20 +105,20 @@ class Tallisk : public BeatEcho<Tallisk> {
       const float oldR = lineR;
       float eL = oldL;
       float eR = oldR;
-      const float s = spread.getCurrentValue();
+      const float s = settings.spread;
       if (s > 0.0f) {
         const double keep = 1.0 - static_cast<double>(s);
-        if (echoBeat.echoSide == beat::EchoBeat::kRightAttenuated) {
+        if (echo.echoSide == beat::EchoBeat::kRightAttenuated) {
           eR = static_cast<float>(keep * eR);
         } else {
           eL = static_cast<float>(keep * eL);
         }
       }
-      const double d = depth.getCurrentValue();
-      if constexpr (kWithDirectSignal) {
-        const float g = gainFactor.factor(gain.getCurrentValue());
-        const float dL = static_cast<float>(static_cast<double>(g) * xL);
-        const float dR = static_cast<float>(static_cast<double>(g) * xR);
+      const double d = settings.depth;
+      if constexpr (WithDirectSignal) {
+        const double g = settings.gain;
+        const float dL = static_cast<float>(g * xL);
+        const float dR = static_cast<float>(g * xR);
         outL[i] = static_cast<float>(d * eL + dL);
         outR[i] = static_cast<float>(d * eR + dR);
       } else {
@@ -88,13 +129,9 @@ class Tallisk : public BeatEcho<Tallisk> {
       // The input enters the line without gain.
       lineL = lineSample(kFeedback * oldL + xL);
       lineR = lineSample(kFeedback * oldR + xR);
-      delayMemory.advance(delayLength);
+      delayMemory.advance(settings.beat.delay);
     }
-  }
-
-  // Host thread.
-  void displayEchoValue(int32_t, float target, char* text) {
-    float2string(static_cast<float>(static_cast<double>(target) * 100.0), text);
+    echoBeat = echo;
   }
 };
 

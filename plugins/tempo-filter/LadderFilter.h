@@ -42,20 +42,34 @@ class LadderFilter {
   // 48 dB above a full-scale input at the largest input gain (x15.85).
   static constexpr float kCeiling = 4096.0f;
 
-  // Filters one sample at cutoff f with the given resonance.
-  float process(float input, float f, float resonance) {
-    if (f == 0.0f && previousCutoff_ == 0.0f) emptyFirstStages();
-    previousCutoff_ = f;
+  // What one sample's step takes from the cutoff f and the resonance; the
+  // same for both channels of a frame, so worked out once for them.
+  struct Step {
+    Step(float f, float resonance)
+        : cutoff(f),
+          feedback(static_cast<float>(4.0 * static_cast<double>(resonance) *
+                                      (1.0 - 0.15 * static_cast<double>(f) * f))),
+          f2(static_cast<double>(f) * f),
+          decay(1.0 - static_cast<double>(f)) {}
+    float cutoff;
+    float feedback;
+    double f2;
+    double decay;
+  };
 
-    const double cutoff = f;
-    const float feedback =
-        static_cast<float>(4.0 * static_cast<double>(resonance) * (1.0 - 0.15 * cutoff * cutoff));
+  // Filters one sample at cutoff f with the given resonance.
+  float process(float input, float f, float resonance) { return process(input, Step(f, resonance)); }
+
+  float process(float input, const Step& step) {
+    if (step.cutoff == 0.0f && previousCutoff_ == 0.0f) emptyFirstStages();
+    previousCutoff_ = step.cutoff;
+    const float feedback = step.feedback;
     float x = static_cast<float>(static_cast<double>(input) -
                                  static_cast<double>(feedback) * static_cast<double>(out_[3]));
-    const double f2 = cutoff * cutoff;
+    const double f2 = step.f2;
     x = static_cast<float>(static_cast<double>(x) * 0.35013 * f2 * f2);
 
-    const double decay = 1.0 - cutoff;
+    const double decay = step.decay;
     float s = x;
     for (std::size_t k = 0; k < kStages; ++k) {
       const float next = static_cast<float>(static_cast<double>(s) +

@@ -61,6 +61,19 @@ class Quistrel final : public StereoEffect<Quistrel, 6> {
     SmoothParameter& cutoffHi = smoother(kCutoffHi);
     SmoothParameter& cutoffLo = smoother(kCutoffLo);
     SmoothParameter& resonance = smoother(kResonance);
+    if (gain.isSteady() && cutoffHi.isSteady() && cutoffLo.isSteady() && resonance.isSteady() &&
+        tempo.isSteady() && everyN.isSteady() && sweepsInStep()) {
+      renderSteady<Output>(inL, inR, outL, outR, n, gainFactor_.factor(gain.getCurrentValue()),
+                           lfoTime(), cutoffHi.getCurrentValue(), cutoffLo.getCurrentValue(),
+                           resonance.getCurrentValue());
+      gain.skipTicks(n);
+      cutoffHi.skipTicks(n);
+      cutoffLo.skipTicks(n);
+      resonance.skipTicks(n);
+      tempo.skipTicks(n);
+      everyN.skipTicks(n);
+      return;
+    }
     for (int32_t i = 0; i < n; ++i) {
       gain.tick();
       cutoffHi.tick();
@@ -86,6 +99,36 @@ class Quistrel final : public StereoEffect<Quistrel, 6> {
       Output::store(outL[i], filterIt(g * inL[i], 0, length, hi, lo, res));
       Output::store(outR[i], filterIt(g * inR[i], 1, length, hi, lo, res));
     }
+  }
+
+  // Audio thread. A block at steady parameters, whose two sweeps are in
+  // the same state: one sweep stands for both (they would take the same
+  // steps), the sweep length is read once, and sweep and filter memory stay
+  // in locals. Per sample the same arithmetic as filterIt. A write of
+  // "Tempo" or "Every n" from another thread during the block takes effect
+  // from the next block on.
+  template <class Output>
+  void renderSteady(const float* inL, const float* inR, float* outL, float* outR, int32_t n,
+                    float g, uint32_t length, float cutoffHi, float cutoffLo, float resonance) {
+    TriangleSweep lfo = lfo_[0];
+    LadderFilter left = filter_[0];
+    LadderFilter right = filter_[1];
+    const double lo = cutoffLo;
+    const double range = static_cast<double>(cutoffHi) - lo;
+    for (int32_t i = 0; i < n; ++i) {
+      const bool lengthChanged = lfo.lastLength() != length;
+      const float m = lfo.next(length);
+      const float f = static_cast<float>(1.16 * (lo + static_cast<double>(m) * range));
+      const LadderFilter::Step step(f, resonance);
+      if (lengthChanged) left.followCutoffJump(f);
+      Output::store(outL[i], left.process(g * inL[i], step));
+      if (lengthChanged) right.followCutoffJump(f);
+      Output::store(outR[i], right.process(g * inR[i], step));
+    }
+    lfo_[0] = lfo;
+    lfo_[1] = lfo;
+    filter_[0] = left;
+    filter_[1] = right;
   }
 
   // Host thread.
@@ -161,6 +204,11 @@ class Quistrel final : public StereoEffect<Quistrel, 6> {
  private:
   static bool isLaterTicket(uint32_t ticket, uint32_t than) {
     return static_cast<int32_t>(ticket - than) > 0;
+  }
+
+  bool sweepsInStep() const {
+    return lfo_[0].count() == lfo_[1].count() && lfo_[0].isFalling() == lfo_[1].isFalling() &&
+           lfo_[0].lastLength() == lfo_[1].lastLength();
   }
 
   static bool changed(float before, float after) {

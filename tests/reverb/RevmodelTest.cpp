@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <bit>
 #include <cfloat>
 #include <cmath>
 #include <memory>
@@ -315,6 +316,62 @@ TEST(Revmodel, RecoversFromInputLoudEnoughToOverflowTheLines) {
   // so silent for ever; cleared, the room still rings.
   EXPECT_GT(rms(out[0], 44100, 44100), 0.0);
   EXPECT_GT(rms(out[1], 44100, 44100), 0.0);
+}
+
+}  // namespace
+}  // namespace kqfx
+
+namespace kqfx {
+namespace {
+
+// Renders blocks of assorted lengths through both process operations, with
+// glides of all three controls and long steady stretches, a room change,
+// freeze and an overflowing burst, and answers every output sample.
+std::vector<float> renderAssortedBlocks(Engine& engine) {
+  std::vector<float> all;
+  const Channels input = stereoNoise(150000, 0.8f, 21);
+  std::size_t start = 0;
+  std::size_t block = 3;
+  int step = 0;
+  while (start + block <= input[0].size()) {
+    Channels part = {std::vector<float>(input[0].begin() + static_cast<long>(start),
+                                        input[0].begin() + static_cast<long>(start + block)),
+                     std::vector<float>(input[1].begin() + static_cast<long>(start),
+                                        input[1].begin() + static_cast<long>(start + block))};
+    switch (step++) {
+      case 1: engine.brightness.setTargetValue(0.9f); break;
+      case 3: engine.dry.setTargetValue(0.2f); break;
+      case 40: engine.reverb->setroomsize(0.98f); engine.reverb->setwidth(-0.5f); break;
+      case 50: engine.depth.setTargetValue(0.3f); break;
+      case 150: part[0][0] = FLT_MAX; part[1][0] = -FLT_MAX; break;
+      case 200: engine.reverb->setmode(1.0f); break;
+      case 260: engine.reverb->setmode(0.0f); break;
+      default: break;
+    }
+    const Channels out = step % 3 == 0 ? engine.mix(part, part) : engine.replace(part);
+    all.insert(all.end(), out[0].begin(), out[0].end());
+    all.insert(all.end(), out[1].begin(), out[1].end());
+    start += block;
+    block = block * 5 % 1021 + 1;
+  }
+  return all;
+}
+
+TEST(RevmodelWidePath, GivesTheBaselineOutputBitForBit) {
+  Engine wide;
+  Engine baseline;
+  wide.reverb->setWidePath(true);
+  baseline.reverb->setWidePath(false);
+  EXPECT_FALSE(baseline.reverb->usesWidePath());
+  if (!wide.reverb->usesWidePath()) GTEST_SKIP() << "the processor has no wider path";
+  const std::vector<float> a = renderAssortedBlocks(wide);
+  const std::vector<float> b = renderAssortedBlocks(baseline);
+  ASSERT_EQ(a.size(), b.size());
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    ASSERT_EQ(std::bit_cast<uint32_t>(a[i]), std::bit_cast<uint32_t>(b[i])) << "sample " << i;
+  }
+  // The comparison means something only if the reverb sounded.
+  EXPECT_GT(rms(a, a.size() / 2, a.size() / 4), 1e-3);
 }
 
 }  // namespace
