@@ -56,6 +56,47 @@ class CombBank {
     return static_cast<int32_t>(frames);
   }
 
+ private:
+  using Cells = std::array<float*, kCombs>;
+
+  // The eight cells of one frame, `offset` frames on from where a stretch
+  // began. The helpers up to writeBackAndSum are inlined into both the
+  // plain and the wide stretch, so each is encoded for its own path.
+  __attribute__((always_inline)) static Cells cellsAt(const Cells& start, int32_t offset) {
+    Cells cells;
+    for (std::size_t i = 0; i < kCombs; ++i) cells[i] = start[i] + offset;
+    return cells;
+  }
+
+  // The delayed samples of combs first..first+3, flushed.
+  __attribute__((always_inline)) static __m128 gather(const Cells& c, std::size_t first) {
+    return flush4(_mm_setr_ps(*c[first], *c[first + 1], *c[first + 2], *c[first + 3]));
+  }
+
+  // Writes each comb's new sample back to its cell and answers the sum of
+  // the delayed samples in comb order, in float from 0.
+  __attribute__((always_inline)) static float writeBackAndSum(const Cells& c, __m128 writtenLow,
+                                                             __m128 writtenHigh,
+                                                             __m128 delayedLow,
+                                                             __m128 delayedHigh) {
+    _mm_store_ss(c[0], writtenLow);
+    _mm_store_ss(c[1], _mm_shuffle_ps(writtenLow, writtenLow, 1));
+    _mm_store_ss(c[2], _mm_movehl_ps(writtenLow, writtenLow));
+    _mm_store_ss(c[3], _mm_shuffle_ps(writtenLow, writtenLow, 3));
+    _mm_store_ss(c[4], writtenHigh);
+    _mm_store_ss(c[5], _mm_shuffle_ps(writtenHigh, writtenHigh, 1));
+    _mm_store_ss(c[6], _mm_movehl_ps(writtenHigh, writtenHigh));
+    _mm_store_ss(c[7], _mm_shuffle_ps(writtenHigh, writtenHigh, 3));
+
+    alignas(16) float delayed[kCombs];
+    _mm_store_ps(delayed, delayedLow);
+    _mm_store_ps(delayed + 4, delayedHigh);
+    float sum = 0.0f;
+    for (std::size_t i = 0; i < kCombs; ++i) sum += delayed[i];
+    return sum;
+  }
+
+ public:
   // A run of at most framesToWrap() frames, held in registers: the eight
   // positions, the settings and the lowpass states. Only one Stretch of a
   // bank may exist at a time; finish() hands the lowpass states back.
@@ -89,16 +130,9 @@ class CombBank {
     // the positions the stretch began at: the sum of their delayed samples,
     // comb 1 first.
     float process(float input, int32_t offset) {
-      float* const c0 = cells_[0] + offset;
-      float* const c1 = cells_[1] + offset;
-      float* const c2 = cells_[2] + offset;
-      float* const c3 = cells_[3] + offset;
-      float* const c4 = cells_[4] + offset;
-      float* const c5 = cells_[5] + offset;
-      float* const c6 = cells_[6] + offset;
-      float* const c7 = cells_[7] + offset;
-      const __m128 delayedLow = flush4(_mm_setr_ps(*c0, *c1, *c2, *c3));
-      const __m128 delayedHigh = flush4(_mm_setr_ps(*c4, *c5, *c6, *c7));
+      const Cells c = cellsAt(cells_, offset);
+      const __m128 delayedLow = gather(c, 0);
+      const __m128 delayedHigh = gather(c, 4);
       const __m128d inputD = _mm_set1_pd(static_cast<double>(input));
 
       setState(flush4(lowpass(delayedLow, state_[0], state_[1], dampComplement_, damp_)),
@@ -106,21 +140,7 @@ class CombBank {
 
       const __m128 writtenLow = feedBack(state_[0], state_[1], inputD, feedback_);
       const __m128 writtenHigh = feedBack(state_[2], state_[3], inputD, feedback_);
-      _mm_store_ss(c0, writtenLow);
-      _mm_store_ss(c1, _mm_shuffle_ps(writtenLow, writtenLow, 1));
-      _mm_store_ss(c2, _mm_movehl_ps(writtenLow, writtenLow));
-      _mm_store_ss(c3, _mm_shuffle_ps(writtenLow, writtenLow, 3));
-      _mm_store_ss(c4, writtenHigh);
-      _mm_store_ss(c5, _mm_shuffle_ps(writtenHigh, writtenHigh, 1));
-      _mm_store_ss(c6, _mm_movehl_ps(writtenHigh, writtenHigh));
-      _mm_store_ss(c7, _mm_shuffle_ps(writtenHigh, writtenHigh, 3));
-
-      alignas(16) float delayed[kCombs];
-      _mm_store_ps(delayed, delayedLow);
-      _mm_store_ps(delayed + 4, delayedHigh);
-      float sum = 0.0f;
-      for (std::size_t i = 0; i < kCombs; ++i) sum += delayed[i];
-      return sum;
+      return writeBackAndSum(c, writtenLow, writtenHigh, delayedLow, delayedHigh);
     }
 
    private:
@@ -173,16 +193,9 @@ class CombBank {
     }
 
     __attribute__((target("avx"))) float process(float input, int32_t offset) {
-      float* const c0 = cells_[0] + offset;
-      float* const c1 = cells_[1] + offset;
-      float* const c2 = cells_[2] + offset;
-      float* const c3 = cells_[3] + offset;
-      float* const c4 = cells_[4] + offset;
-      float* const c5 = cells_[5] + offset;
-      float* const c6 = cells_[6] + offset;
-      float* const c7 = cells_[7] + offset;
-      const __m128 delayedLow = flush4(_mm_setr_ps(*c0, *c1, *c2, *c3));
-      const __m128 delayedHigh = flush4(_mm_setr_ps(*c4, *c5, *c6, *c7));
+      const Cells c = cellsAt(cells_, offset);
+      const __m128 delayedLow = gather(c, 0);
+      const __m128 delayedHigh = gather(c, 4);
       const __m256d inputD = _mm256_set1_pd(static_cast<double>(input));
 
       setState(flush4(lowpass(delayedLow, stateLowD_)), flush4(lowpass(delayedHigh, stateHighD_)));
@@ -191,21 +204,7 @@ class CombBank {
           _mm256_cvtpd_ps(_mm256_add_pd(inputD, _mm256_mul_pd(stateLowD_, feedback_)));
       const __m128 writtenHigh =
           _mm256_cvtpd_ps(_mm256_add_pd(inputD, _mm256_mul_pd(stateHighD_, feedback_)));
-      _mm_store_ss(c0, writtenLow);
-      _mm_store_ss(c1, _mm_shuffle_ps(writtenLow, writtenLow, 1));
-      _mm_store_ss(c2, _mm_movehl_ps(writtenLow, writtenLow));
-      _mm_store_ss(c3, _mm_shuffle_ps(writtenLow, writtenLow, 3));
-      _mm_store_ss(c4, writtenHigh);
-      _mm_store_ss(c5, _mm_shuffle_ps(writtenHigh, writtenHigh, 1));
-      _mm_store_ss(c6, _mm_movehl_ps(writtenHigh, writtenHigh));
-      _mm_store_ss(c7, _mm_shuffle_ps(writtenHigh, writtenHigh, 3));
-
-      alignas(16) float delayed[kCombs];
-      _mm_store_ps(delayed, delayedLow);
-      _mm_store_ps(delayed + 4, delayedHigh);
-      float sum = 0.0f;
-      for (std::size_t i = 0; i < kCombs; ++i) sum += delayed[i];
-      return sum;
+      return writeBackAndSum(c, writtenLow, writtenHigh, delayedLow, delayedHigh);
     }
 
    private:
