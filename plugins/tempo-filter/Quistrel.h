@@ -115,15 +115,25 @@ class Quistrel final : public StereoEffect<Quistrel, 6> {
     LadderFilter right = filter_[1];
     const double lo = cutoffLo;
     const double range = static_cast<double>(cutoffHi) - lo;
-    for (int32_t i = 0; i < n; ++i) {
-      const bool lengthChanged = lfo.lastLength() != length;
-      const float m = lfo.next(length);
-      const float f = static_cast<float>(1.16 * (lo + static_cast<double>(m) * range));
-      const LadderFilter::Step step(f, resonance);
-      if (lengthChanged) left.followCutoffJump(f);
-      Output::store(outL[i], left.process(g * inL[i], step));
-      if (lengthChanged) right.followCutoffJump(f);
-      Output::store(outR[i], right.process(g * inR[i], step));
+    // The sweep's positions for a stretch of frames are worked out ahead
+    // of the filters, which then only wait for their own arithmetic.
+    constexpr int32_t kStretch = 64;
+    std::array<float, kStretch> m;
+    bool lengthChanged = lfo.lastLength() != length;
+    for (int32_t start = 0; start < n; start += kStretch) {
+      const int32_t frames = n - start < kStretch ? n - start : kStretch;
+      lfo.next(length, m.data(), frames);
+      for (int32_t j = 0; j < frames; ++j) {
+        const int32_t i = start + j;
+        const float f = static_cast<float>(
+            1.16 * (lo + static_cast<double>(m[static_cast<std::size_t>(j)]) * range));
+        const LadderFilter::Step step(f, resonance);
+        if (lengthChanged) left.followCutoffJump(f);
+        Output::store(outL[i], left.process(g * inL[i], step));
+        if (lengthChanged) right.followCutoffJump(f);
+        Output::store(outR[i], right.process(g * inR[i], step));
+        lengthChanged = false;
+      }
     }
     lfo_[0] = lfo;
     lfo_[1] = lfo;
