@@ -69,5 +69,43 @@ TEST(TriangleSweep, LengthsBelowTwoSweepOverTwoSamples) {
   }
 }
 
+// A stretch of samples taken at once gives what as many single steps give,
+// across turning points, from any count, after a length change, and for
+// the shortest sweep.
+TEST(TriangleSweep, AStretchAtOnceEqualsOneSampleAtATime) {
+  struct Start {
+    uint64_t count;
+    bool falling;
+    uint32_t lengthBefore;
+    uint32_t length;
+    int32_t frames;
+  };
+  const Start starts[] = {
+      {0, false, 0, kSweep, 64},        {kSweep - 70, false, kSweep, kSweep, 64},
+      {2 * kSweep - 3, true, kSweep, kSweep, 7},
+      {(uint64_t{1} << 32) - 5, true, kSweep, kSweep, 64},
+      {1000, false, kSweep, 600, 64},   {17, false, 5, 2, 9},
+      {3, true, 4, 1, 5},               {599, false, 600, 600, 1},
+  };
+  for (const Start& start : starts) {
+    TriangleSweep one;
+    TriangleSweep many;
+    one.seek(start.count, start.falling);
+    many.seek(start.count, start.falling);
+    if (start.lengthBefore > 0) {
+      one.next(start.lengthBefore);
+      many.next(start.lengthBefore);
+    }
+    float m[64];
+    many.next(start.length, m, start.frames);
+    for (int32_t i = 0; i < start.frames; ++i) {
+      ASSERT_EQ(m[i], one.next(start.length)) << "from count " << start.count << ", sample " << i;
+    }
+    EXPECT_EQ(many.count(), one.count());
+    EXPECT_EQ(many.isFalling(), one.isFalling());
+    EXPECT_EQ(many.lastLength(), one.lastLength());
+  }
+}
+
 }  // namespace
 }  // namespace kqfx
