@@ -45,16 +45,17 @@ class LadderFilter {
   // What one sample's step takes from the cutoff f and the resonance; the
   // same for both channels of a frame, so worked out once for them.
   struct Step {
+    Step() = default;
     Step(float f, float resonance)
         : cutoff(f),
           feedback(static_cast<float>(4.0 * static_cast<double>(resonance) *
                                       (1.0 - 0.15 * static_cast<double>(f) * f))),
           f2(static_cast<double>(f) * f),
           decay(1.0 - static_cast<double>(f)) {}
-    float cutoff;
-    float feedback;
-    double f2;
-    double decay;
+    float cutoff = 0.0f;
+    float feedback = 0.0f;
+    double f2 = 0.0;
+    double decay = 1.0;
   };
 
   // Filters one sample at cutoff f with the given resonance.

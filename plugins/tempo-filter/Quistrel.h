@@ -119,15 +119,20 @@ class Quistrel final : public StereoEffect<Quistrel, 6> {
     // of the filters, which then only wait for their own arithmetic.
     constexpr int32_t kStretch = 64;
     std::array<float, kStretch> m;
+    std::array<LadderFilter::Step, kStretch> steps;
     bool lengthChanged = lfo.lastLength() != length;
     for (int32_t start = 0; start < n; start += kStretch) {
       const int32_t frames = n - start < kStretch ? n - start : kStretch;
       lfo.next(length, m.data(), frames);
       for (int32_t j = 0; j < frames; ++j) {
+        const auto k = static_cast<std::size_t>(j);
+        const float f = static_cast<float>(1.16 * (lo + static_cast<double>(m[k]) * range));
+        steps[k] = LadderFilter::Step(f, resonance);
+      }
+      for (int32_t j = 0; j < frames; ++j) {
         const int32_t i = start + j;
-        const float f = static_cast<float>(
-            1.16 * (lo + static_cast<double>(m[static_cast<std::size_t>(j)]) * range));
-        const LadderFilter::Step step(f, resonance);
+        const LadderFilter::Step& step = steps[static_cast<std::size_t>(j)];
+        const float f = step.cutoff;
         if (lengthChanged) left.followCutoffJump(f);
         Output::store(outL[i], left.process(g * inL[i], step));
         if (lengthChanged) right.followCutoffJump(f);
