@@ -61,17 +61,11 @@ class Quistrel final : public StereoEffect<Quistrel, 6> {
     SmoothParameter& cutoffHi = smoother(kCutoffHi);
     SmoothParameter& cutoffLo = smoother(kCutoffLo);
     SmoothParameter& resonance = smoother(kResonance);
-    if (gain.isSteady() && cutoffHi.isSteady() && cutoffLo.isSteady() && resonance.isSteady() &&
-        tempo.isSteady() && everyN.isSteady() && sweepsInStep()) {
+    if (allSteady() && sweepsInStep()) {
       renderSteady<Output>(inL, inR, outL, outR, n, gainFactor_.factor(gain.getCurrentValue()),
                            lfoTime(), cutoffHi.getCurrentValue(), cutoffLo.getCurrentValue(),
                            resonance.getCurrentValue());
-      gain.skipTicks(n);
-      cutoffHi.skipTicks(n);
-      cutoffLo.skipTicks(n);
-      resonance.skipTicks(n);
-      tempo.skipTicks(n);
-      everyN.skipTicks(n);
+      skipAllTicks(n);
       return;
     }
     for (int32_t i = 0; i < n; ++i) {

@@ -114,6 +114,23 @@ class StereoEffect : public AudioEffect {
  protected:
   SmoothParameter& smoother(int32_t index) { return smoothers_[static_cast<std::size_t>(index)]; }
 
+  // Audio thread. True when no parameter can change a bit of its current
+  // value over any number of frames: a block may then read every value
+  // once, work its settings out once, and account for its frames with
+  // skipAllTicks(n) instead of ticking each frame.
+  bool allSteady() {
+    for (SmoothParameter& smoother : smoothers_) {
+      if (!smoother.isSteady()) return false;
+    }
+    return true;
+  }
+
+  // Audio thread, only after allSteady(): stands for n ticks of every
+  // parameter.
+  void skipAllTicks(int32_t n) {
+    for (SmoothParameter& smoother : smoothers_) smoother.skipTicks(n);
+  }
+
  private:
   static bool isParameter(int32_t index) { return index >= 0 && index < kNumParams; }
   Derived& derived() { return static_cast<Derived&>(*this); }
