@@ -54,13 +54,10 @@ class Tallisk : public BeatEcho<Tallisk> {
           beatSamples<!kWithDirectSignal>(tempo.getCurrentValue(), rate),
           spread.getCurrentValue(), depth.getCurrentValue()};
     };
-    if (gain.isSteady() && tempo.isSteady() && depth.isSteady() && spread.isSteady()) {
+    if (allSteady()) {
       const FrameSettings fixed = settingsNow();
       renderFrames<kWithDirectSignal>(inL, inR, outL, outR, n, [&fixed] { return fixed; });
-      gain.skipTicks(n);
-      tempo.skipTicks(n);
-      depth.skipTicks(n);
-      spread.skipTicks(n);
+      skipAllTicks(n);
       return;
     }
     renderFrames<kWithDirectSignal>(inL, inR, outL, outR, n, [&] {
