@@ -1,10 +1,10 @@
 #pragma once
 // The eight parallel lowpass-feedback combs of one reverb channel, run side
-// by side in SSE2 lanes. Each lane does exactly what one `comb` does, in the
-// same order and at the same precision: the delayed sample is flushed, the
-// lowpass is formed in double and rounded to float once, then flushed, and
-// the sample written back is input + lowpass * feedback formed in double and
-// rounded once. The outputs are summed in comb order in float, starting
+// by side in vector lanes, one frame or four at a time. Each lane does
+// exactly what one `comb` does, in the same order and at the same
+// precision: the delayed sample is flushed, the lowpass is formed in double
+// and rounded to float once, then flushed, and the sample written back is
+// input + lowpass * feedback formed in double and rounded once. The outputs are summed in comb order in float, starting
 // from 0, as a loop over separate combs would. So the bank's answer is bit
 // for bit that of eight `comb`s; only the independent per-comb arithmetic
 // shares instructions.

@@ -237,8 +237,7 @@ class revmodel::Stretch {
   const FrameSettings& settingsOf(const FrameSettings* settings, std::size_t t) const {
     return Steady ? steady_ : settings[t];
   }
-  // Lane t: `field` of frame t, in double. (An out-parameter: a function
-  // compiled for the baseline must not return a wide vector.)
+  // Sets lane t of `lanes` to `field` of frame t, in double.
   void laneSettings(const FrameSettings* settings, float FrameSettings::*field,
                     Doubles& lanes) const {
     if constexpr (Steady) {
