@@ -1,3 +1,5 @@
+#include <cstdlib>
+
 #include "PluginBench.h"
 
 namespace {
@@ -15,8 +17,20 @@ void VardelloGlidingBrightness(benchmark::State& state) {
   kqfx::bench::runPlugin(state, "Vardello", kHall, 2);
 }
 
+// The same on the baseline instruction path, which the plug-in takes when
+// KQFX_BASELINE_PATH is set as it is created.
+template <void (*Run)(benchmark::State&)>
+void OnBaselinePath(benchmark::State& state) {
+  setenv("KQFX_BASELINE_PATH", "1", 1);
+  Run(state);
+  unsetenv("KQFX_BASELINE_PATH");
+}
+
 }  // namespace
 
 BENCHMARK(VardelloSettled);
 BENCHMARK(VardelloGlidingDryLevel);
 BENCHMARK(VardelloGlidingBrightness);
+BENCHMARK(OnBaselinePath<VardelloSettled>)->Name("VardelloSettledBaselinePath");
+BENCHMARK(OnBaselinePath<VardelloGlidingDryLevel>)->Name("VardelloGlidingDryLevelBaselinePath");
+BENCHMARK(OnBaselinePath<VardelloGlidingBrightness>)->Name("VardelloGlidingBrightnessBaselinePath");

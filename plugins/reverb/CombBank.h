@@ -1,10 +1,10 @@
 #pragma once
 // The eight parallel lowpass-feedback combs of one reverb channel, run side
-// by side in SSE2 lanes. Each lane does exactly what one `comb` does, in the
-// same order and at the same precision: the delayed sample is flushed, the
-// lowpass is formed in double and rounded to float once, then flushed, and
-// the sample written back is input + lowpass * feedback formed in double and
-// rounded once. The outputs are summed in comb order in float, starting
+// by side in vector lanes, one frame or four at a time. Each lane does
+// exactly what one `comb` does, in the same order and at the same
+// precision: the delayed sample is flushed, the lowpass is formed in double
+// and rounded to float once, then flushed, and the sample written back is
+// input + lowpass * feedback formed in double and rounded once. The outputs are summed in comb order in float, starting
 // from 0, as a loop over separate combs would. So the bank's answer is bit
 // for bit that of eight `comb`s; only the independent per-comb arithmetic
 // shares instructions.
@@ -22,6 +22,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+
+#include "DoubleLanes.h"
 
 namespace kqfx {
 
@@ -48,6 +50,8 @@ class CombBank {
   void setfeedback(float value) { feedback = value; }
   float getfeedback() const { return feedback; }
 
+  float getdampcomplement() const { return dampComplement; }
+
   // How many frames can run from the current positions before a delay
   // line wraps around: at least 1.
   int32_t framesToWrap() const {
@@ -56,179 +60,142 @@ class CombBank {
     return static_cast<int32_t>(frames);
   }
 
- private:
-  using Cells = std::array<float*, kCombs>;
-
-  // The eight cells of one frame, `offset` frames on from where a stretch
-  // began. The helpers up to writeBackAndSum are inlined into both the
-  // plain and the wide stretch, so each is encoded for its own path.
-  __attribute__((always_inline)) static Cells cellsAt(const Cells& start, int32_t offset) {
-    Cells cells;
-    for (std::size_t i = 0; i < kCombs; ++i) cells[i] = start[i] + offset;
-    return cells;
-  }
-
-  // The delayed samples of combs first..first+3, flushed.
-  __attribute__((always_inline)) static __m128 gather(const Cells& c, std::size_t first) {
-    return flush4(_mm_setr_ps(*c[first], *c[first + 1], *c[first + 2], *c[first + 3]));
-  }
-
-  // Writes each comb's new sample back to its cell and answers the sum of
-  // the delayed samples in comb order, in float from 0.
-  __attribute__((always_inline)) static float writeBackAndSum(const Cells& c, __m128 writtenLow,
-                                                             __m128 writtenHigh,
-                                                             __m128 delayedLow,
-                                                             __m128 delayedHigh) {
-    _mm_store_ss(c[0], writtenLow);
-    _mm_store_ss(c[1], _mm_shuffle_ps(writtenLow, writtenLow, 1));
-    _mm_store_ss(c[2], _mm_movehl_ps(writtenLow, writtenLow));
-    _mm_store_ss(c[3], _mm_shuffle_ps(writtenLow, writtenLow, 3));
-    _mm_store_ss(c[4], writtenHigh);
-    _mm_store_ss(c[5], _mm_shuffle_ps(writtenHigh, writtenHigh, 1));
-    _mm_store_ss(c[6], _mm_movehl_ps(writtenHigh, writtenHigh));
-    _mm_store_ss(c[7], _mm_shuffle_ps(writtenHigh, writtenHigh, 3));
-
-    alignas(16) float delayed[kCombs];
-    _mm_store_ps(delayed, delayedLow);
-    _mm_store_ps(delayed + 4, delayedHigh);
-    float sum = 0.0f;
-    for (std::size_t i = 0; i < kCombs; ++i) sum += delayed[i];
-    return sum;
-  }
-
- public:
   // A run of at most framesToWrap() frames, held in registers: the eight
-  // positions, the settings and the lowpass states. Only one Stretch of a
-  // bank may exist at a time; finish() hands the lowpass states back.
-  class Stretch {
+  // positions, the settings and the lowpass states (as doubles; each holds
+  // a float exactly). Only one Run of a bank may exist at a time; finish()
+  // hands the lowpass states back. `Lanes` is PairedLanes or WideLanes:
+  // the same arithmetic in either encoding.
+  template <class Lanes>
+  class Run {
    public:
-    explicit Stretch(CombBank& bank) : bank_(bank) {
+    using Doubles = typename Lanes::Doubles;
+
+    explicit Run(CombBank& bank) : bank_(bank) {
       for (std::size_t i = 0; i < kCombs; ++i) cells_[i] = bank.cursor[i];
       reloadSettings();
       reloadState();
     }
-    Stretch(const Stretch&) = delete;
-    Stretch& operator=(const Stretch&) = delete;
+    Run(const Run&) = delete;
+    Run& operator=(const Run&) = delete;
 
     // After the bank's feedback or damping changed.
     void reloadSettings() {
-      damp_ = _mm_set1_pd(static_cast<double>(bank_.damp));
-      dampComplement_ = _mm_set1_pd(static_cast<double>(bank_.dampComplement));
-      feedback_ = _mm_set1_pd(static_cast<double>(bank_.feedback));
+      setDamping(bank_.damp, bank_.dampComplement);
+      feedback_ = Lanes::broadcast(static_cast<double>(bank_.feedback));
+    }
+    // For a damping that changes from frame to frame: the bank's damping
+    // and its complement as they are for the next frame.
+    void setDamping(float damp, float dampComplement) {
+      damp_ = Lanes::broadcast(static_cast<double>(damp));
+      dampComplement_ = Lanes::broadcast(static_cast<double>(dampComplement));
     }
     // After the bank was cleared.
     void reloadState() {
-      setState(_mm_loadu_ps(bank_.lowpassState.data()),
-               _mm_loadu_ps(bank_.lowpassState.data() + 4));
+      stateLow_ = Lanes::widen(_mm_loadu_ps(bank_.lowpassState.data()));
+      stateHigh_ = Lanes::widen(_mm_loadu_ps(bank_.lowpassState.data() + 4));
     }
     void finish() {
-      _mm_storeu_ps(bank_.lowpassState.data(), stateLow_);
-      _mm_storeu_ps(bank_.lowpassState.data() + 4, stateHigh_);
+      _mm_storeu_ps(bank_.lowpassState.data(), Lanes::narrow(stateLow_));
+      _mm_storeu_ps(bank_.lowpassState.data() + 4, Lanes::narrow(stateHigh_));
     }
 
     // One frame of all eight combs fed with `input`, `offset` frames after
-    // the positions the stretch began at: the sum of their delayed samples,
+    // the positions the run began at: the sum of their delayed samples,
     // comb 1 first.
     float process(float input, int32_t offset) {
-      const Cells c = cellsAt(cells_, offset);
-      const __m128 delayedLow = gather(c, 0);
-      const __m128 delayedHigh = gather(c, 4);
-      const __m128d inputD = _mm_set1_pd(static_cast<double>(input));
+      std::array<float*, kCombs> c;
+      for (std::size_t i = 0; i < kCombs; ++i) c[i] = cells_[i] + offset;
+      const __m128 delayedLow = flushLanes(_mm_setr_ps(*c[0], *c[1], *c[2], *c[3]));
+      const __m128 delayedHigh = flushLanes(_mm_setr_ps(*c[4], *c[5], *c[6], *c[7]));
+      __m128 writtenLow;
+      __m128 writtenHigh;
+      step(delayedLow, delayedHigh, input, writtenLow, writtenHigh);
 
-      setState(flush4(lowpass(delayedLow, state_[0], state_[1], dampComplement_, damp_)),
-               flush4(lowpass(delayedHigh, state_[2], state_[3], dampComplement_, damp_)));
+      _mm_store_ss(c[0], writtenLow);
+      _mm_store_ss(c[1], _mm_shuffle_ps(writtenLow, writtenLow, 1));
+      _mm_store_ss(c[2], _mm_movehl_ps(writtenLow, writtenLow));
+      _mm_store_ss(c[3], _mm_shuffle_ps(writtenLow, writtenLow, 3));
+      _mm_store_ss(c[4], writtenHigh);
+      _mm_store_ss(c[5], _mm_shuffle_ps(writtenHigh, writtenHigh, 1));
+      _mm_store_ss(c[6], _mm_movehl_ps(writtenHigh, writtenHigh));
+      _mm_store_ss(c[7], _mm_shuffle_ps(writtenHigh, writtenHigh, 3));
 
-      const __m128 writtenLow = feedBack(state_[0], state_[1], inputD, feedback_);
-      const __m128 writtenHigh = feedBack(state_[2], state_[3], inputD, feedback_);
-      return writeBackAndSum(c, writtenLow, writtenHigh, delayedLow, delayedHigh);
+      alignas(16) float delayed[kCombs];
+      _mm_store_ps(delayed, delayedLow);
+      _mm_store_ps(delayed + 4, delayedHigh);
+      float sum = 0.0f;
+      for (float d : delayed) sum += d;
+      return sum;
+    }
+
+    // Four frames at once, `offset` to `offset` + 3, none of them past the
+    // next wrap: lane t of `inputs` feeds frame t, lane t of the answer is
+    // that frame's sum of delayed samples. Every line is longer than four
+    // frames, so the four samples each comb reads were all written before
+    // this call: they are loaded side by side and summed across the combs
+    // in comb order, four frames per instruction, then turned comb by comb
+    // for the lowpass recursion, whose frames follow one another.
+    // `beforeFrame(t)` runs before frame t's lowpass step (a damping that
+    // changes from frame to frame is set there).
+    template <class BeforeFrame>
+    __m128 processFour(__m128 inputs, int32_t offset, BeforeFrame&& beforeFrame) {
+      __m128 line[kCombs];
+      for (std::size_t i = 0; i < kCombs; ++i) {
+        line[i] = flushLanes(_mm_loadu_ps(cells_[i] + offset));
+      }
+      __m128 sum = _mm_setzero_ps();
+      for (const __m128& samples : line) sum = _mm_add_ps(sum, samples);
+
+      // Element t of low[] and high[]: frame t of combs 1..4 and 5..8.
+      __m128 low[4] = {line[0], line[1], line[2], line[3]};
+      __m128 high[4] = {line[4], line[5], line[6], line[7]};
+      _MM_TRANSPOSE4_PS(low[0], low[1], low[2], low[3]);
+      _MM_TRANSPOSE4_PS(high[0], high[1], high[2], high[3]);
+
+      alignas(16) float input[4];
+      _mm_store_ps(input, inputs);
+      for (std::size_t t = 0; t < 4; ++t) {
+        beforeFrame(t);
+        step(low[t], high[t], input[t], low[t], high[t]);
+      }
+
+      _MM_TRANSPOSE4_PS(low[0], low[1], low[2], low[3]);
+      _MM_TRANSPOSE4_PS(high[0], high[1], high[2], high[3]);
+      for (std::size_t i = 0; i < 4; ++i) {
+        _mm_storeu_ps(cells_[i] + offset, low[i]);
+        _mm_storeu_ps(cells_[i + 4] + offset, high[i]);
+      }
+      return sum;
     }
 
    private:
-    // The states as floats and, converted once, as doubles for both of
-    // their uses.
-    void setState(__m128 low, __m128 high) {
-      stateLow_ = low;
-      stateHigh_ = high;
-      state_[0] = _mm_cvtps_pd(low);
-      state_[1] = _mm_cvtps_pd(_mm_movehl_ps(low, low));
-      state_[2] = _mm_cvtps_pd(high);
-      state_[3] = _mm_cvtps_pd(_mm_movehl_ps(high, high));
+    // One frame's lowpass and feedback for all eight combs, from their
+    // flushed delayed samples to the samples to write back: the lowpass
+    // float(double(delayed) * (1 - damp) + double(state) * damp), flushed,
+    // becomes the state; the line gets float(double(input) + double(state)
+    // * feedback).
+    void step(__m128 delayedLow, __m128 delayedHigh, float input, __m128& writtenLow,
+              __m128& writtenHigh) {
+      stateLow_ = Lanes::widen(flushLanes(Lanes::narrow(
+          Lanes::add(Lanes::mul(Lanes::widen(delayedLow), dampComplement_),
+                     Lanes::mul(stateLow_, damp_)))));
+      stateHigh_ = Lanes::widen(flushLanes(Lanes::narrow(
+          Lanes::add(Lanes::mul(Lanes::widen(delayedHigh), dampComplement_),
+                     Lanes::mul(stateHigh_, damp_)))));
+      const Doubles inputD = Lanes::broadcast(static_cast<double>(input));
+      writtenLow = Lanes::narrow(Lanes::add(inputD, Lanes::mul(stateLow_, feedback_)));
+      writtenHigh = Lanes::narrow(Lanes::add(inputD, Lanes::mul(stateHigh_, feedback_)));
     }
 
     CombBank& bank_;
     std::array<float*, kCombs> cells_;
-    __m128d damp_;
-    __m128d dampComplement_;
-    __m128d feedback_;
-    __m128 stateLow_;
-    __m128 stateHigh_;
-    __m128d state_[4];
+    Doubles damp_;
+    Doubles dampComplement_;
+    Doubles feedback_;
+    Doubles stateLow_;
+    Doubles stateHigh_;
   };
-
-  // The same as Stretch with four lanes of double per instruction where
-  // Stretch has two: every lane's operations and roundings are the same.
-  // Only for code compiled for processors with AVX.
-  class WideStretch {
-   public:
-    __attribute__((target("avx"))) explicit WideStretch(CombBank& bank) : bank_(bank) {
-      for (std::size_t i = 0; i < kCombs; ++i) cells_[i] = bank.cursor[i];
-      reloadSettings();
-      reloadState();
-    }
-    WideStretch(const WideStretch&) = delete;
-    WideStretch& operator=(const WideStretch&) = delete;
-
-    __attribute__((target("avx"))) void reloadSettings() {
-      damp_ = _mm256_set1_pd(static_cast<double>(bank_.damp));
-      dampComplement_ = _mm256_set1_pd(static_cast<double>(bank_.dampComplement));
-      feedback_ = _mm256_set1_pd(static_cast<double>(bank_.feedback));
-    }
-    __attribute__((target("avx"))) void reloadState() {
-      setState(_mm_loadu_ps(bank_.lowpassState.data()),
-               _mm_loadu_ps(bank_.lowpassState.data() + 4));
-    }
-    __attribute__((target("avx"))) void finish() {
-      _mm_storeu_ps(bank_.lowpassState.data(), stateLow_);
-      _mm_storeu_ps(bank_.lowpassState.data() + 4, stateHigh_);
-    }
-
-    __attribute__((target("avx"))) float process(float input, int32_t offset) {
-      const Cells c = cellsAt(cells_, offset);
-      const __m128 delayedLow = gather(c, 0);
-      const __m128 delayedHigh = gather(c, 4);
-      const __m256d inputD = _mm256_set1_pd(static_cast<double>(input));
-
-      setState(flush4(lowpass(delayedLow, stateLowD_)), flush4(lowpass(delayedHigh, stateHighD_)));
-
-      const __m128 writtenLow =
-          _mm256_cvtpd_ps(_mm256_add_pd(inputD, _mm256_mul_pd(stateLowD_, feedback_)));
-      const __m128 writtenHigh =
-          _mm256_cvtpd_ps(_mm256_add_pd(inputD, _mm256_mul_pd(stateHighD_, feedback_)));
-      return writeBackAndSum(c, writtenLow, writtenHigh, delayedLow, delayedHigh);
-    }
-
-   private:
-    __attribute__((target("avx"))) __m128 lowpass(__m128 delayed, __m256d state) const {
-      return _mm256_cvtpd_ps(_mm256_add_pd(_mm256_mul_pd(_mm256_cvtps_pd(delayed), dampComplement_),
-                                           _mm256_mul_pd(state, damp_)));
-    }
-    __attribute__((target("avx"))) void setState(__m128 low, __m128 high) {
-      stateLow_ = low;
-      stateHigh_ = high;
-      stateLowD_ = _mm256_cvtps_pd(low);
-      stateHighD_ = _mm256_cvtps_pd(high);
-    }
-
-    CombBank& bank_;
-    std::array<float*, kCombs> cells_;
-    __m256d damp_;
-    __m256d dampComplement_;
-    __m256d feedback_;
-    __m128 stateLow_;
-    __m128 stateHigh_;
-    __m256d stateLowD_;
-    __m256d stateHighD_;
-  };
+  using Stretch = Run<PairedLanes>;
 
   // Moves every position on by `frames`, at most framesToWrap().
   void advance(int32_t frames) {
@@ -239,34 +206,6 @@ class CombBank {
   }
 
  private:
-  // Zero and subnormal lanes (all exponent bits clear) become +0.
-  static __m128 flush4(__m128 value) {
-    const __m128i exponent =
-        _mm_and_si128(_mm_castps_si128(value), _mm_set1_epi32(0x7F800000));
-    const __m128i isTiny = _mm_cmpeq_epi32(exponent, _mm_setzero_si128());
-    return _mm_andnot_ps(_mm_castsi128_ps(isTiny), value);
-  }
-
-  // Four lanes of float(double(delayed) * (1 - damp) + double(state) * damp).
-  // The state comes as two pairs of doubles.
-  static __m128 lowpass(__m128 delayed, __m128d stateLow, __m128d stateHigh,
-                        __m128d dampComplementD, __m128d dampD) {
-    const __m128d low = _mm_add_pd(_mm_mul_pd(_mm_cvtps_pd(delayed), dampComplementD),
-                                   _mm_mul_pd(stateLow, dampD));
-    const __m128d high =
-        _mm_add_pd(_mm_mul_pd(_mm_cvtps_pd(_mm_movehl_ps(delayed, delayed)), dampComplementD),
-                   _mm_mul_pd(stateHigh, dampD));
-    return _mm_movelh_ps(_mm_cvtpd_ps(low), _mm_cvtpd_ps(high));
-  }
-
-  // Four lanes of float(double(input) + double(state) * feedback).
-  static __m128 feedBack(__m128d stateLow, __m128d stateHigh, __m128d inputD,
-                         __m128d feedbackD) {
-    const __m128d low = _mm_add_pd(inputD, _mm_mul_pd(stateLow, feedbackD));
-    const __m128d high = _mm_add_pd(inputD, _mm_mul_pd(stateHigh, feedbackD));
-    return _mm_movelh_ps(_mm_cvtpd_ps(low), _mm_cvtpd_ps(high));
-  }
-
   std::array<float, kCombs> lowpassState{};
   std::array<float*, kCombs> cursor{};
   std::array<float*, kCombs> start{};

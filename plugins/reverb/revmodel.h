@@ -104,30 +104,35 @@ class revmodel {
   const CombBank& combRight(int32_t /*index*/) const { return combsRight; }
 
  private:
-  // The gains every frame reads from the smoothers.
-  struct FrameGains {
-    float dry = 0.0f;
+  // What a frame reads from the smoothers: the dry gain (processreplace
+  // only), the depth, and the comb damping the brightness gives with its
+  // complement (the same for both channels).
+  struct FrameSettings {
+    float dryGain = 0.0f;
     float depth = 0.0f;
+    float damp = 0.0f;
+    float dampComplement = 1.0f;
   };
   template <bool Mix>
   void run(const float* inputL, const float* inputR, float* outputL, float* outputR, int32_t frames,
            int32_t stride, SmoothParameter* dryLevel, SmoothParameter* depth,
            SmoothParameter* brightness);
-  struct FrameConstants;
-  template <bool Mix, bool Steady>
-  static void runStretch(revmodel* engine, const float* inputL, const float* inputR,
-                         float* outputL, float* outputR, int32_t frames, std::ptrdiff_t step,
-                         FrameGains gains, SmoothParameter* dryLevel, SmoothParameter* depth,
-                         SmoothParameter* brightness);
-  template <bool Mix, bool Steady>
-  static void runStretchWide(revmodel* engine, const float* inputL, const float* inputR,
-                             float* outputL, float* outputR, int32_t frames, std::ptrdiff_t step,
-                             FrameGains gains, SmoothParameter* dryLevel, SmoothParameter* depth,
-                             SmoothParameter* brightness);
-  template <bool Mix, bool Steady, class Combs>
-  void stretch(const float* inputL, const float* inputR, float* outputL, float* outputR,
-                  int32_t frames, std::ptrdiff_t step, FrameGains gains, SmoothParameter* dryLevel,
-                  SmoothParameter* depth, SmoothParameter* brightness);
+  // The block in either encoding of the same arithmetic.
+  template <class Lanes, bool Mix>
+  void runBlock(const float* inputL, const float* inputR, float* outputL, float* outputR,
+                int32_t frames, std::ptrdiff_t step, SmoothParameter* dryLevel,
+                SmoothParameter* depth, SmoothParameter* brightness);
+  template <bool Mix>
+  void runBaseline(const float* inputL, const float* inputR, float* outputL, float* outputR,
+                   int32_t frames, std::ptrdiff_t step, SmoothParameter* dryLevel,
+                   SmoothParameter* depth, SmoothParameter* brightness);
+  template <bool Mix>
+  void runWide(const float* inputL, const float* inputR, float* outputL, float* outputR,
+               int32_t frames, std::ptrdiff_t step, SmoothParameter* dryLevel,
+               SmoothParameter* depth, SmoothParameter* brightness);
+  // The frames between two wraps of any delay line.
+  template <class Lanes, bool Mix, bool Steady>
+  class Stretch;
   int32_t framesToWrap() const;
   void advance(int32_t frames);
   static float scaleDamp(float value);

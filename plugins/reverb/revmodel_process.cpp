@@ -1,7 +1,7 @@
 // The per-frame work of the reverb engine. Audio thread: no allocation,
 // locks, system calls or exceptions; bounded time per frame.
 
-#include <emmintrin.h>
+#include <immintrin.h>
 
 #include <algorithm>
 #include <array>
@@ -12,6 +12,7 @@
 
 #include "kqfx/dsp/GainLaw.h"
 #include "kqfx/dsp/SignalHelpers.h"
+#include "DoubleLanes.h"
 #include "revmodel.h"
 
 namespace kqfx {
@@ -75,53 +76,22 @@ void revmodel::advance(int32_t frames) {
   }
 }
 
-// When none of the three smoothers can move during the block, the values
-// the frames would read are read once here: the same dry gain, the same
-// damping (followBrightness would find nothing changed after the first
-// frame) and the same depth on every frame.
-template <bool Mix>
-void revmodel::run(const float* inputL, const float* inputR, float* outputL, float* outputR,
-                   int32_t frames, int32_t stride, SmoothParameter* dryLevel,
-                   SmoothParameter* depth, SmoothParameter* brightness) {
-  if (frames <= 0) return;
-  const std::ptrdiff_t step = stride;
-  const bool steady = dryLevel->isSteady() && depth->isSteady() && brightness->isSteady();
-  FrameGains gains;
-  if (steady) {
-    if constexpr (!Mix) gains.dry = dryGainFor(dryLevel->getCurrentValue());
-    followBrightness(brightness->getCurrentValue());
-    gains.depth = depth->getCurrentValue();
-  }
-
-  for (int32_t done = 0; done < frames;) {
-    const int32_t stretch = std::min(frames - done, framesToWrap());
-    const std::ptrdiff_t at = done * step;
-    if (steady) {
-      (wide ? &revmodel::runStretchWide<Mix, true> : &revmodel::runStretch<Mix, true>)(
-          this, inputL + at, inputR + at, outputL + at, outputR + at, stretch, step, gains,
-          dryLevel, depth, brightness);
-    } else {
-      (wide ? &revmodel::runStretchWide<Mix, false> : &revmodel::runStretch<Mix, false>)(
-          this, inputL + at, inputR + at, outputL + at, outputR + at, stretch, step, gains,
-          dryLevel, depth, brightness);
-    }
-    advance(stretch);
-    done += stretch;
-  }
-
-  if (steady) {
-    dryLevel->skipTicks(frames);
-    depth->skipTicks(frames);
-    brightness->skipTicks(frames);
-  }
-}
-
 namespace {
 
-// Zero and subnormal lanes (all exponent bits clear) become +0.
-__m128 flushLanes(__m128 value) {
-  const __m128i exponent = _mm_and_si128(_mm_castps_si128(value), _mm_set1_epi32(0x7F800000));
-  return _mm_andnot_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(exponent, _mm_setzero_si128())), value);
+// Four frames of one channel's audio `step` floats apart.
+__m128 loadFour(const float* samples, std::ptrdiff_t step) {
+  if (step == 1) return _mm_loadu_ps(samples);
+  return _mm_setr_ps(samples[0], samples[step], samples[2 * step], samples[3 * step]);
+}
+void storeFour(float* samples, std::ptrdiff_t step, __m128 value) {
+  if (step == 1) {
+    _mm_storeu_ps(samples, value);
+    return;
+  }
+  _mm_store_ss(samples, value);
+  _mm_store_ss(samples + step, _mm_shuffle_ps(value, value, 1));
+  _mm_store_ss(samples + 2 * step, _mm_movehl_ps(value, value));
+  _mm_store_ss(samples + 3 * step, _mm_shuffle_ps(value, value, 3));
 }
 
 // One allpass of each channel at once, lane 0 left and lane 1 right, each
@@ -137,29 +107,41 @@ __m128 allpassPair(__m128 input, float* cellL, float* cellR, __m128d feedback) {
   return _mm_sub_ps(delayed, input);
 }
 
-// dumbCompress of both lanes at once, without branches (the sign of a
+// Four frames of one allpass, lane t frame t, each lane exactly as
+// allpass::process. The line is longer than four frames, so the four
+// cells read hold samples written before these frames.
+template <class Lanes>
+__m128 allpassFour(__m128 input, float* cells, const typename Lanes::Doubles& feedback) {
+  const __m128 delayed = flushLanes(_mm_loadu_ps(cells));
+  _mm_storeu_ps(cells, Lanes::narrow(Lanes::add(Lanes::widen(input),
+                                                Lanes::mul(Lanes::widen(delayed), feedback))));
+  return _mm_sub_ps(delayed, input);
+}
+
+// dumbCompress of four lanes at once, without branches (the sign of a
 // noisy signal is no pattern a branch predictor could learn). Each lane
 // gets exactly dumbCompress(sample, threshold, ceiling): the magnitude
 // above the threshold is squeezed in double and rounded once, the sign
 // put back by negation, and a zero or NaN magnitude gives +0.
-class CompressorPair {
+template <class Lanes>
+class Compressor {
  public:
-  CompressorPair(float threshold, float ceiling)
+  Compressor(float threshold, float ceiling)
       : threshold_(_mm_set1_ps(threshold)),
         active_(_mm_castsi128_ps(_mm_set1_epi32(threshold < 1.0f ? -1 : 0))),
-        thresholdD_(_mm_set1_pd(static_cast<double>(threshold))),
-        span_(_mm_set1_pd(static_cast<double>(ceiling) - threshold)),
-        divisor_(_mm_set1_pd(1.0 - static_cast<double>(threshold))) {}
+        thresholdD_(Lanes::broadcast(static_cast<double>(threshold))),
+        span_(Lanes::broadcast(static_cast<double>(ceiling) - threshold)),
+        divisor_(Lanes::broadcast(1.0 - static_cast<double>(threshold))) {}
 
   __m128 apply(__m128 sample) const {
     const __m128 signBit = _mm_set1_ps(-0.0f);
     const __m128 magnitude = _mm_andnot_ps(signBit, sample);
-    const __m128 squeezed = _mm_cvtpd_ps(_mm_add_pd(
+    const __m128 squeezed = Lanes::narrow(Lanes::add(
         thresholdD_,
-        _mm_div_pd(_mm_mul_pd(_mm_sub_pd(_mm_cvtps_pd(magnitude), thresholdD_), span_), divisor_)));
+        Lanes::div(Lanes::mul(Lanes::sub(Lanes::widen(magnitude), thresholdD_), span_),
+                   divisor_)));
     const __m128 over = _mm_and_ps(_mm_cmpgt_ps(magnitude, threshold_), active_);
-    const __m128 result =
-        _mm_or_ps(_mm_and_ps(over, squeezed), _mm_andnot_ps(over, magnitude));
+    const __m128 result = _mm_or_ps(_mm_and_ps(over, squeezed), _mm_andnot_ps(over, magnitude));
     const __m128 signedResult = _mm_xor_ps(result, _mm_and_ps(sample, signBit));
     return _mm_and_ps(signedResult, _mm_cmpgt_ps(magnitude, _mm_setzero_ps()));
   }
@@ -167,160 +149,382 @@ class CompressorPair {
  private:
   __m128 threshold_;
   __m128 active_;
-  __m128d thresholdD_;
-  __m128d span_;
-  __m128d divisor_;
+  typename Lanes::Doubles thresholdD_;
+  typename Lanes::Doubles span_;
+  typename Lanes::Doubles divisor_;
 };
 
 }  // namespace
 
-// The fields every frame reads, as doubles (each converts exactly).
-struct revmodel::FrameConstants {
-  explicit FrameConstants(const revmodel& engine)
-      : inputScale(engine.inputScale),
-        inputTrim(engine.inputTrim),
-        wetDirect(engine.wetDirect),
-        wetCross(engine.wetCross),
-        dry(engine.dry),
-        outputMakeup(engine.outputMakeup),
-        compthreshold(engine.compthreshold),
-        compceiling(engine.compceiling) {}
-  double inputScale;
-  double inputTrim;
-  double wetDirect;
-  double wetCross;
-  double dry;
-  double outputMakeup;
-  float compthreshold;
-  float compceiling;
-};
+// The frames of one stretch: at most framesToWrap(), so every line is read
+// and written at its position plus the frame's offset. They run four at a
+// time, and the last few one by one. Unless Steady, each frame ticks the
+// dry, depth and brightness smoothers in this order and reads them, and a
+// change of brightness changes the comb damping; the ticks of four frames
+// are taken before the four are processed, which changes nothing, as the
+// audio never feeds back into the smoothers. Every other field a frame
+// reads stays as it is through the block (the brightness works out every
+// other derived value afresh, to the same bits), so it is read once here.
+template <class Lanes, bool Mix, bool Steady>
+class revmodel::Stretch {
+  using Doubles = typename Lanes::Doubles;
 
-// At most framesToWrap() frames. Unless Steady, each frame ticks the dry,
-// depth and brightness smoothers in this order and reads them; a change of
-// brightness may then change the engine's fields, which are read again.
-// Otherwise everything a frame reads is read once for the stretch.
-template <bool Mix, bool Steady>
-void revmodel::runStretch(revmodel* engine, const float* inputL, const float* inputR,
-                          float* outputL, float* outputR, int32_t frames, std::ptrdiff_t step,
-                          FrameGains gains, SmoothParameter* dryLevel, SmoothParameter* depth,
-                          SmoothParameter* brightness) {
-  engine->stretch<Mix, Steady, CombBank::Stretch>(inputL, inputR, outputL, outputR, frames, step,
-                                                  gains, dryLevel, depth, brightness);
-}
-
-// The same instructions in their three-operand encoding, which spares the
-// register copies the two-operand one needs; chosen only where the
-// processor has it. Every operation and its rounding are those of the
-// baseline.
-template <bool Mix, bool Steady>
-__attribute__((target("avx"))) void revmodel::runStretchWide(
-    revmodel* engine, const float* inputL, const float* inputR, float* outputL, float* outputR,
-    int32_t frames, std::ptrdiff_t step, FrameGains gains, SmoothParameter* dryLevel,
-    SmoothParameter* depth, SmoothParameter* brightness) {
-  engine->stretch<Mix, Steady, CombBank::WideStretch>(inputL, inputR, outputL, outputR, frames,
-                                                      step, gains, dryLevel, depth, brightness);
-}
-
-template <bool Mix, bool Steady, class Combs>
-[[gnu::always_inline]] inline void revmodel::stretch(const float* inputL, const float* inputR, float* outputL,
-                          float* outputR, int32_t frames, std::ptrdiff_t step, FrameGains gains,
-                          SmoothParameter* dryLevel, SmoothParameter* depth,
-                          SmoothParameter* brightness) {
-  Combs left(combsLeft);
-  Combs right(combsRight);
-  std::array<float*, kAllpasses> allpassCellsL;
-  std::array<float*, kAllpasses> allpassCellsR;
-  __m128d allpassFeedback[kAllpasses];
-  for (std::size_t i = 0; i < kAllpasses; ++i) {
-    allpassCellsL[i] = allpassesLeft[i].cursor();
-    allpassCellsR[i] = allpassesRight[i].cursor();
-    allpassFeedback[i] = _mm_setr_pd(static_cast<double>(allpassesLeft[i].getfeedback()),
-                                     static_cast<double>(allpassesRight[i].getfeedback()));
-  }
-  FrameConstants constants(*this);
-  CompressorPair compressor(constants.compthreshold, constants.compceiling);
-
-  for (int32_t frame = 0; frame < frames; ++frame) {
-    if constexpr (!Steady) {
-      dryLevel->tick();
-      depth->tick();
-      brightness->tick();
-      if constexpr (!Mix) gains.dry = dryGainFor(dryLevel->getCurrentValue());
-      followBrightness(brightness->getCurrentValue());
-      gains.depth = depth->getCurrentValue();
-      left.reloadSettings();
-      right.reloadSettings();
-      constants = FrameConstants(*this);
-      compressor = CompressorPair(constants.compthreshold, constants.compceiling);
+ public:
+  Stretch(revmodel& engine, const FrameSettings& steady, SmoothParameter* dryLevel,
+          SmoothParameter* depth, SmoothParameter* brightness)
+      : engine_(engine),
+        steady_(steady),
+        dryLevel_(dryLevel),
+        depth_(depth),
+        brightness_(brightness),
+        left_(engine.combsLeft),
+        right_(engine.combsRight),
+        compressor_(engine.compthreshold, engine.compceiling),
+        inputScale_(static_cast<double>(engine.inputScale)),
+        inputTrim_(static_cast<double>(engine.inputTrim)),
+        wetDirect_(static_cast<double>(engine.wetDirect)),
+        wetCross_(static_cast<double>(engine.wetCross)),
+        dry_(static_cast<double>(engine.dry)),
+        outputMakeup_(static_cast<double>(engine.outputMakeup)) {
+    for (std::size_t i = 0; i < kAllpasses; ++i) {
+      const double feedbackL = static_cast<double>(engine.allpassesLeft[i].getfeedback());
+      const double feedbackR = static_cast<double>(engine.allpassesRight[i].getfeedback());
+      allpassCellsL_[i] = engine.allpassesLeft[i].cursor();
+      allpassCellsR_[i] = engine.allpassesRight[i].cursor();
+      allpassFeedback_[i] = _mm_setr_pd(feedbackL, feedbackR);
+      allpassFeedbackL_[i] = Lanes::broadcast(feedbackL);
+      allpassFeedbackR_[i] = Lanes::broadcast(feedbackR);
     }
+  }
+  Stretch(const Stretch&) = delete;
+  Stretch& operator=(const Stretch&) = delete;
 
-    const float inL = *inputL;
-    const float inR = *inputR;
-    float input = static_cast<float>(
-        ((static_cast<double>(inL) + static_cast<double>(inR)) * constants.inputScale) *
-        constants.inputTrim);
+  void run(const float* inputL, const float* inputR, float* outputL, float* outputR,
+           int32_t frames, std::ptrdiff_t step) {
+    inputL_ = inputL;
+    inputR_ = inputR;
+    outputL_ = outputL;
+    outputR_ = outputR;
+    step_ = step;
+    int32_t offset = 0;
+    for (; offset + 4 <= frames; offset += 4) {
+      FrameSettings settings[4];
+      if constexpr (!Steady) {
+        for (FrameSettings& s : settings) s = nextFrame();
+      }
+      four(offset, settings);
+    }
+    for (; offset < frames; ++offset) frame(offset, Steady ? steady_ : nextFrame());
+    left_.finish();
+    right_.finish();
+  }
+
+ private:
+  // Ticks the smoothers for one more frame and answers what they give.
+  FrameSettings nextFrame() {
+    dryLevel_->tick();
+    depth_->tick();
+    brightness_->tick();
+    FrameSettings s;
+    if constexpr (!Mix) s.dryGain = engine_.dryGainFor(dryLevel_->getCurrentValue());
+    engine_.followBrightness(brightness_->getCurrentValue());
+    s.depth = depth_->getCurrentValue();
+    s.damp = engine_.combsLeft.getdamp();
+    s.dampComplement = engine_.combsLeft.getdampcomplement();
+    return s;
+  }
+
+  const FrameSettings& settingsOf(const FrameSettings* settings, std::size_t t) const {
+    return Steady ? steady_ : settings[t];
+  }
+  // Sets lane t of `lanes` to `field` of frame t, in double.
+  void laneSettings(const FrameSettings* settings, float FrameSettings::*field,
+                    Doubles& lanes) const {
+    if constexpr (Steady) {
+      lanes = Lanes::broadcast(static_cast<double>(steady_.*field));
+    } else {
+      lanes = Lanes::lanes(static_cast<double>(settings[0].*field),
+                          static_cast<double>(settings[1].*field),
+                          static_cast<double>(settings[2].*field),
+                          static_cast<double>(settings[3].*field));
+    }
+  }
+
+  // Frames offset..offset+3, lane t frame t, each lane's arithmetic that
+  // of frame() in the same order.
+  void four(int32_t offset, const FrameSettings* settings) {
+    const std::ptrdiff_t at = offset * step_;
+    const __m128 inL = loadFour(inputL_ + at, step_);
+    const __m128 inR = loadFour(inputR_ + at, step_);
+    const Doubles inLD = Lanes::widen(inL);
+    const Doubles inRD = Lanes::widen(inR);
+    __m128 input = Lanes::narrow(Lanes::mul(
+        Lanes::mul(Lanes::add(inLD, inRD), Lanes::broadcast(inputScale_)),
+        Lanes::broadcast(inputTrim_)));
     // A NaN or infinite input sample never enters the delay lines: it would
     // circulate there for ever. The network hears silence instead.
+    input = _mm_and_ps(input, finiteLanes(input));
+
+    __m128 netL = left_.processFour(input, offset, [&](std::size_t t) {
+      if constexpr (!Steady) left_.setDamping(settings[t].damp, settings[t].dampComplement);
+    });
+    __m128 netR = right_.processFour(input, offset, [&](std::size_t t) {
+      if constexpr (!Steady) right_.setDamping(settings[t].damp, settings[t].dampComplement);
+    });
+    for (std::size_t i = 0; i < kAllpasses; ++i) {
+      netL = allpassFour<Lanes>(netL, allpassCellsL_[i] + offset, allpassFeedbackL_[i]);
+      netR = allpassFour<Lanes>(netR, allpassCellsR_[i] + offset, allpassFeedbackR_[i]);
+    }
+
+    // Left: netL * wetDirect + netR * wetCross + inL * dry; right the
+    // mirror image.
+    const Doubles netLD = Lanes::widen(netL);
+    const Doubles netRD = Lanes::widen(netR);
+    const Doubles wetDirect = Lanes::broadcast(wetDirect_);
+    const Doubles wetCross = Lanes::broadcast(wetCross_);
+    const Doubles dry = Lanes::broadcast(dry_);
+    const __m128 sumsL = Lanes::narrow(Lanes::add(
+        Lanes::add(Lanes::mul(netLD, wetDirect), Lanes::mul(netRD, wetCross)),
+        Lanes::mul(inLD, dry)));
+    const __m128 sumsR = Lanes::narrow(Lanes::add(
+        Lanes::add(Lanes::mul(netRD, wetDirect), Lanes::mul(netLD, wetCross)),
+        Lanes::mul(inRD, dry)));
+    if (_mm_movemask_ps(_mm_and_ps(finiteLanes(sumsL), finiteLanes(sumsR))) != 0xF)
+        [[unlikely]] {
+      troubledFour(offset, settings, inL, inR, netL, netR, sumsL, sumsR);
+      return;
+    }
+
+    // wet = compressed * depth * make-up, in double.
+    Doubles depth;
+    laneSettings(settings, &FrameSettings::depth, depth);
+    const Doubles makeup = Lanes::broadcast(outputMakeup_);
+    const Doubles wetL =
+        Lanes::mul(Lanes::mul(Lanes::widen(compressor_.apply(sumsL)), depth), makeup);
+    const Doubles wetR =
+        Lanes::mul(Lanes::mul(Lanes::widen(compressor_.apply(sumsR)), depth), makeup);
+    __m128 outL;
+    __m128 outR;
+    if constexpr (Mix) {
+      outL = Lanes::narrow(Lanes::add(Lanes::widen(loadFour(outputL_ + at, step_)), wetL));
+      outR = Lanes::narrow(Lanes::add(Lanes::widen(loadFour(outputR_ + at, step_)), wetR));
+    } else {
+      Doubles dryGain;
+      laneSettings(settings, &FrameSettings::dryGain, dryGain);
+      outL = Lanes::narrow(Lanes::add(wetL, Lanes::mul(dryGain, inLD)));
+      outR = Lanes::narrow(Lanes::add(wetR, Lanes::mul(dryGain, inRD)));
+    }
+    storeFour(outputL_ + at, step_, outL);
+    storeFour(outputR_ + at, step_, outR);
+  }
+
+  // Four frames of which one at least has a non-finite wet sum, taken
+  // frame by frame from their sums as frame() would: such a frame's sums
+  // are dropped, and where the network itself overflowed it is cleared
+  // and the frames after it run again from the cleared lines (what they
+  // wrote into the lines before is cleared with the rest).
+  void troubledFour(int32_t offset, const FrameSettings* settings, __m128 inL, __m128 inR,
+                    __m128 netL, __m128 netR, __m128 sumsL, __m128 sumsR) {
+    alignas(16) float in[2][4];
+    alignas(16) float net[2][4];
+    alignas(16) float sums[2][4];
+    _mm_store_ps(in[0], inL);
+    _mm_store_ps(in[1], inR);
+    _mm_store_ps(net[0], netL);
+    _mm_store_ps(net[1], netR);
+    _mm_store_ps(sums[0], sumsL);
+    _mm_store_ps(sums[1], sumsR);
+    for (std::size_t t = 0; t < 4; ++t) {
+      const int32_t at = offset + static_cast<int32_t>(t);
+      const __m128d inputD =
+          _mm_setr_pd(static_cast<double>(in[0][t]), static_cast<double>(in[1][t]));
+      if (std::isfinite(sums[0][t]) && std::isfinite(sums[1][t])) {
+        output(at, _mm_setr_ps(sums[0][t], sums[1][t], 0.0f, 0.0f), inputD,
+               settingsOf(settings, t));
+        continue;
+      }
+      const bool overflowed = !(std::isfinite(net[0][t]) && std::isfinite(net[1][t]));
+      if (overflowed) clearNetwork();
+      output(at, _mm_setzero_ps(), inputD, settingsOf(settings, t));
+      if (overflowed) {
+        for (std::size_t u = t + 1; u < 4; ++u) {
+          frame(offset + static_cast<int32_t>(u), settingsOf(settings, u));
+        }
+        return;
+      }
+    }
+  }
+
+  // Only absurdly loud input can overflow the network; its lines would
+  // then hold infinities for ever, so they start afresh.
+  void clearNetwork() {
+    engine_.clearNetwork();
+    left_.reloadState();
+    right_.reloadState();
+  }
+
+  // The frame at `offset` alone.
+  void frame(int32_t offset, const FrameSettings& s) {
+    if constexpr (!Steady) {
+      left_.setDamping(s.damp, s.dampComplement);
+      right_.setDamping(s.damp, s.dampComplement);
+    }
+    const std::ptrdiff_t at = offset * step_;
+    const float inL = inputL_[at];
+    const float inR = inputR_[at];
+    float input = static_cast<float>(
+        ((static_cast<double>(inL) + static_cast<double>(inR)) * inputScale_) * inputTrim_);
     if (!std::isfinite(input)) [[unlikely]] {
       input = 0.0f;
     }
 
-    const float combSumL = left.process(input, frame);
-    const float combSumR = right.process(input, frame);
+    const float combSumL = left_.process(input, offset);
+    const float combSumR = right_.process(input, offset);
     __m128 net = _mm_unpacklo_ps(_mm_set_ss(combSumL), _mm_set_ss(combSumR));
     for (std::size_t i = 0; i < kAllpasses; ++i) {
-      net = allpassPair(net, allpassCellsL[i] + frame, allpassCellsR[i] + frame,
-                        allpassFeedback[i]);
+      net = allpassPair(net, allpassCellsL_[i] + offset, allpassCellsR_[i] + offset,
+                        allpassFeedback_[i]);
     }
-    const float netL = _mm_cvtss_f32(net);
-    const float netR = _mm_cvtss_f32(_mm_shuffle_ps(net, net, 1));
 
-    // Left lane: netL * wetDirect + netR * wetCross + inL * dry; right lane
-    // the mirror image.
+    // Lane 0 left, lane 1 right, as in four().
     const __m128d netD = _mm_cvtps_pd(net);
     const __m128d crossed = _mm_shuffle_pd(netD, netD, 1);
     const __m128d inputD = _mm_setr_pd(static_cast<double>(inL), static_cast<double>(inR));
     const __m128d sumsD =
-        _mm_add_pd(_mm_add_pd(_mm_mul_pd(netD, _mm_set1_pd(constants.wetDirect)),
-                              _mm_mul_pd(crossed, _mm_set1_pd(constants.wetCross))),
-                   _mm_mul_pd(inputD, _mm_set1_pd(constants.dry)));
+        _mm_add_pd(_mm_add_pd(_mm_mul_pd(netD, _mm_set1_pd(wetDirect_)),
+                              _mm_mul_pd(crossed, _mm_set1_pd(wetCross_))),
+                   _mm_mul_pd(inputD, _mm_set1_pd(dry_)));
     __m128 sums = _mm_cvtpd_ps(sumsD);
-    if ((_mm_movemask_ps(_mm_cmpord_ps(_mm_sub_ps(sums, sums), _mm_setzero_ps())) & 3) != 3)
-        [[unlikely]] {
-      // Only absurdly loud input can overflow the network; its lines would
-      // then hold infinities for ever, so they start afresh. A non-finite
-      // sum from the input's own term or from the gains is dropped for
-      // this frame alone.
-      if (!(std::isfinite(netL) && std::isfinite(netR))) {
-        clearNetwork();
-        left.reloadState();
-        right.reloadState();
-      }
+    if ((_mm_movemask_ps(finiteLanes(sums)) & 3) != 3) [[unlikely]] {
+      // A non-finite sum from the input's own term or from the gains is
+      // dropped for this frame alone.
+      const float netL = _mm_cvtss_f32(net);
+      const float netR = _mm_cvtss_f32(_mm_shuffle_ps(net, net, 1));
+      if (!(std::isfinite(netL) && std::isfinite(netR))) clearNetwork();
       sums = _mm_setzero_ps();
     }
+    output(offset, sums, inputD, s);
+  }
 
-    // wet = compressed * depth * make-up, in double.
-    const __m128d wetPair = _mm_mul_pd(
-        _mm_mul_pd(_mm_cvtps_pd(compressor.apply(sums)), _mm_set1_pd(static_cast<double>(gains.depth))),
-        _mm_set1_pd(constants.outputMakeup));
+  // The outputs of the frame at `offset` from its wet sums (lane 0 left,
+  // lane 1 right) and its input samples.
+  void output(int32_t offset, __m128 sums, __m128d inputD, const FrameSettings& s) {
+    const std::ptrdiff_t at = offset * step_;
+    const __m128d wetPair =
+        _mm_mul_pd(_mm_mul_pd(_mm_cvtps_pd(compressor_.apply(sums)),
+                              _mm_set1_pd(static_cast<double>(s.depth))),
+                   _mm_set1_pd(outputMakeup_));
     __m128 out;
     if constexpr (Mix) {
-      const __m128 before = _mm_unpacklo_ps(_mm_load_ss(outputL), _mm_load_ss(outputR));
+      const __m128 before = _mm_unpacklo_ps(_mm_load_ss(outputL_ + at), _mm_load_ss(outputR_ + at));
       out = _mm_cvtpd_ps(_mm_add_pd(_mm_cvtps_pd(before), wetPair));
     } else {
       out = _mm_cvtpd_ps(
-          _mm_add_pd(wetPair, _mm_mul_pd(_mm_set1_pd(static_cast<double>(gains.dry)), inputD)));
+          _mm_add_pd(wetPair, _mm_mul_pd(_mm_set1_pd(static_cast<double>(s.dryGain)), inputD)));
     }
-    _mm_store_ss(outputL, out);
-    _mm_store_ss(outputR, _mm_shuffle_ps(out, out, 1));
-
-    inputL += step;
-    inputR += step;
-    outputL += step;
-    outputR += step;
+    _mm_store_ss(outputL_ + at, out);
+    _mm_store_ss(outputR_ + at, _mm_shuffle_ps(out, out, 1));
   }
-  left.finish();
-  right.finish();
+
+  revmodel& engine_;
+  FrameSettings steady_;
+  SmoothParameter* dryLevel_;
+  SmoothParameter* depth_;
+  SmoothParameter* brightness_;
+  CombBank::Run<Lanes> left_;
+  CombBank::Run<Lanes> right_;
+  Compressor<Lanes> compressor_;
+  double inputScale_;
+  double inputTrim_;
+  double wetDirect_;
+  double wetCross_;
+  double dry_;
+  double outputMakeup_;
+  std::array<float*, kAllpasses> allpassCellsL_;
+  std::array<float*, kAllpasses> allpassCellsR_;
+  __m128d allpassFeedback_[kAllpasses];
+  Doubles allpassFeedbackL_[kAllpasses];
+  Doubles allpassFeedbackR_[kAllpasses];
+  const float* inputL_ = nullptr;
+  const float* inputR_ = nullptr;
+  float* outputL_ = nullptr;
+  float* outputR_ = nullptr;
+  std::ptrdiff_t step_ = 1;
+};
+
+// When none of the three smoothers can move during the block, the values
+// the frames would read are read once here: the same dry gain, the same
+// damping (followBrightness would find nothing changed after the first
+// frame) and the same depth on every frame.
+template <class Lanes, bool Mix>
+void revmodel::runBlock(const float* inputL, const float* inputR, float* outputL,
+                        float* outputR, int32_t frames, std::ptrdiff_t step,
+                        SmoothParameter* dryLevel, SmoothParameter* depth,
+                        SmoothParameter* brightness) {
+  const bool steady = dryLevel->isSteady() && depth->isSteady() && brightness->isSteady();
+  FrameSettings settings;
+  if (steady) {
+    if constexpr (!Mix) settings.dryGain = dryGainFor(dryLevel->getCurrentValue());
+    followBrightness(brightness->getCurrentValue());
+    settings.depth = depth->getCurrentValue();
+    settings.damp = combsLeft.getdamp();
+    settings.dampComplement = combsLeft.getdampcomplement();
+  }
+
+  for (int32_t done = 0; done < frames;) {
+    const int32_t length = std::min(frames - done, framesToWrap());
+    const std::ptrdiff_t at = done * step;
+    if (steady) {
+      Stretch<Lanes, Mix, true>(*this, settings, dryLevel, depth, brightness)
+          .run(inputL + at, inputR + at, outputL + at, outputR + at, length, step);
+    } else {
+      Stretch<Lanes, Mix, false>(*this, settings, dryLevel, depth, brightness)
+          .run(inputL + at, inputR + at, outputL + at, outputR + at, length, step);
+    }
+    advance(length);
+    done += length;
+  }
+
+  if (steady) {
+    dryLevel->skipTicks(frames);
+    depth->skipTicks(frames);
+    brightness->skipTicks(frames);
+  }
+}
+
+template <bool Mix>
+void revmodel::run(const float* inputL, const float* inputR, float* outputL, float* outputR,
+                   int32_t frames, int32_t stride, SmoothParameter* dryLevel,
+                   SmoothParameter* depth, SmoothParameter* brightness) {
+  if (frames <= 0) return;
+  if (wide) {
+    runWide<Mix>(inputL, inputR, outputL, outputR, frames, stride, dryLevel, depth, brightness);
+  } else {
+    runBaseline<Mix>(inputL, inputR, outputL, outputR, frames, stride, dryLevel, depth,
+                     brightness);
+  }
+}
+
+template <bool Mix>
+[[gnu::flatten]] void revmodel::runBaseline(const float* inputL, const float* inputR,
+                                            float* outputL, float* outputR, int32_t frames,
+                                            std::ptrdiff_t step, SmoothParameter* dryLevel,
+                                            SmoothParameter* depth,
+                                            SmoothParameter* brightness) {
+  runBlock<PairedLanes, Mix>(inputL, inputR, outputL, outputR, frames, step, dryLevel, depth,
+                             brightness);
+}
+
+// The same operations with four lanes of double per instruction where the
+// baseline has two, in the three-operand encoding that spares register
+// copies; chosen only where the processor has it.
+template <bool Mix>
+__attribute__((target("avx"), flatten)) void revmodel::runWide(
+    const float* inputL, const float* inputR, float* outputL, float* outputR, int32_t frames,
+    std::ptrdiff_t step, SmoothParameter* dryLevel, SmoothParameter* depth,
+    SmoothParameter* brightness) {
+  runBlock<WideLanes, Mix>(inputL, inputR, outputL, outputR, frames, step, dryLevel, depth,
+                           brightness);
 }
 
 }  // namespace kqfx
