@@ -5,7 +5,9 @@
 
 #include <cstring>
 
+#include "BufferOverlap.h"
 #include "ShaperCurves.h"
+#include "ShaperLanes.h"
 #include "kqfx/dsp/DcRemover.h"
 #include "kqfx/dsp/CachedGain.h"
 #include "kqfx/dsp/GainLaw.h"
@@ -77,32 +79,51 @@ class Fennick final : public StereoEffect<Fennick, 4> {
   void renderSteady(const float* inL, const float* inR, float* outL, float* outR, int32_t n,
                     float g, float type, float zeta, float blast) {
     switch (shaper::curveFor(type)) {
-      case shaper::Curve::Saturate: {
-        const shaper::SineSegment segment = sineSegmentFor(zeta);
-        renderShaped<Output>(inL, inR, outL, outR, n, g, [&segment, blast](float x) {
-          return shaper::saturate(x, segment, blast);
-        });
-        break;
-      }
-      case shaper::Curve::Squash:
+      case shaper::Curve::Saturate:
         renderShaped<Output>(inL, inR, outL, outR, n, g,
-                             [zeta, blast](float x) { return shaper::squash(x, zeta, blast); });
+                             shaper::SaturateLanes(sineSegmentFor(zeta), blast));
+        break;
+      case shaper::Curve::Squash:
+        renderShaped<Output>(inL, inR, outL, outR, n, g, shaper::SquashLanes(zeta, blast));
         break;
       case shaper::Curve::Squelch:
-        renderShaped<Output>(inL, inR, outL, outR, n, g,
-                             [zeta, blast](float x) { return shaper::squelch(x, zeta, blast); });
+        renderShaped<Output>(inL, inR, outL, outR, n, g, shaper::SquelchLanes(zeta, blast));
         break;
     }
   }
 
-  template <class Output, class Shape>
+  // Audio thread. Shapes a chunk of frames of both channels first, two
+  // samples at a time, then runs the chunk through the DC filters and the
+  // clip: the shaping of many samples overlaps, and only the filter is a
+  // chain from frame to frame. That reads a chunk's inputs before any of
+  // its outputs is written, which gives the frame-by-frame results unless
+  // an output buffer partly overlaps an input or the left output is the
+  // right input (a frame's right input must then be its left output):
+  // such blocks go frame by frame.
+  template <class Output, class Kernel>
   void renderShaped(const float* inL, const float* inR, float* outL, float* outR, int32_t n,
-                    float g, Shape shape) {
+                    float g, const Kernel& kernel) {
     DcFilter left = dc_.channel(0);
     DcFilter right = dc_.channel(1);
-    for (int32_t i = 0; i < n; ++i) {
-      Output::store(outL[i], clip(left.filter(shape(shaper::gained(g, inL[i])))));
-      Output::store(outR[i], clip(right.filter(shape(shaper::gained(g, inR[i])))));
+    if (shapesAhead(inL, inR, outL, outR, n)) {
+      alignas(16) float shapedL[kChunk];
+      alignas(16) float shapedR[kChunk];
+      for (int32_t start = 0; start < n; start += kChunk) {
+        const int32_t m = n - start < kChunk ? n - start : kChunk;
+        shaper::shapeRun(kernel, inL + start, shapedL, m, g);
+        shaper::shapeRun(kernel, inR + start, shapedR, m, g);
+        float* toL = outL + start;
+        float* toR = outR + start;
+        for (int32_t i = 0; i < m; ++i) {
+          Output::store(toL[i], clip(left.filter(shapedL[i])));
+          Output::store(toR[i], clip(right.filter(shapedR[i])));
+        }
+      }
+    } else {
+      for (int32_t i = 0; i < n; ++i) {
+        Output::store(outL[i], clip(left.filter(kernel.scalar(shaper::gained(g, inL[i])))));
+        Output::store(outR[i], clip(right.filter(kernel.scalar(shaper::gained(g, inR[i])))));
+      }
     }
     dc_.channel(0) = left;
     dc_.channel(1) = right;
@@ -156,6 +177,8 @@ class Fennick final : public StereoEffect<Fennick, 4> {
     }
     return segment_;
   }
+
+  static constexpr int32_t kChunk = 64;
 
   SaturatingFrameCount sampleCount_;
   CachedGain<Gain> gainFactor_;
