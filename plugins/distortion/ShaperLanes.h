@@ -116,22 +116,41 @@ class SaturateLanes {
   __m128d w_, inv_, top_, level_, b_, dry_;
 };
 
-// out[i] = curve(gained(g, in[i])) for i < n; `out` may be `in`.
-template <class Kernel>
-void shapeRun(const Kernel& kernel, const float* in, float* out, int32_t n, float g) {
+// One gain factor for every sample of a run.
+struct SameGain {
+  float factor;
+  float at(int32_t) const { return factor; }
+  void lanes(int32_t, __m128d& low, __m128d& high) const { low = high = _mm_set1_pd(factor); }
+};
+
+// A gain factor per sample.
+struct GainPerSample {
+  const float* factors;
+  float at(int32_t i) const { return factors[i]; }
+  void lanes(int32_t i, __m128d& low, __m128d& high) const {
+    const __m128 g = _mm_loadu_ps(factors + i);
+    low = _mm_cvtps_pd(g);
+    high = _mm_cvtps_pd(_mm_movehl_ps(g, g));
+  }
+};
+
+// out[i] = curve(gained(gain i, in[i])) for i < n; `out` may be `in`.
+template <class Kernel, class Gains>
+void shapeRun(const Kernel& kernel, const float* in, float* out, int32_t n, const Gains& gains) {
   using namespace lanes_detail;
-  const __m128d gain = _mm_set1_pd(g);
   const __m128d largest = _mm_set1_pd(FLT_MAX);
   int32_t i = 0;
   for (; i + 4 <= n; i += 4) {
     const __m128 x = _mm_loadu_ps(in + i);
-    const __m128d productLow = _mm_mul_pd(gain, _mm_cvtps_pd(x));
-    const __m128d productHigh = _mm_mul_pd(gain, _mm_cvtps_pd(_mm_movehl_ps(x, x)));
+    __m128d gainLow, gainHigh;
+    gains.lanes(i, gainLow, gainHigh);
+    const __m128d productLow = _mm_mul_pd(gainLow, _mm_cvtps_pd(x));
+    const __m128d productHigh = _mm_mul_pd(gainHigh, _mm_cvtps_pd(_mm_movehl_ps(x, x)));
     // Products beyond the float range (and NaN) take the one-sample path.
     const int finite = _mm_movemask_pd(_mm_cmple_pd(absolute(productLow), largest)) &
                        _mm_movemask_pd(_mm_cmple_pd(absolute(productHigh), largest));
     if (finite != 3) [[unlikely]] {
-      for (int32_t j = i; j < i + 4; ++j) out[j] = kernel.scalar(gained(g, in[j]));
+      for (int32_t j = i; j < i + 4; ++j) out[j] = kernel.scalar(gained(gains.at(j), in[j]));
       continue;
     }
     int fallbackLow = 0, fallbackHigh = 0;
@@ -141,15 +160,15 @@ void shapeRun(const Kernel& kernel, const float* in, float* out, int32_t n, floa
     if (fallback != 0) [[unlikely]] {
       alignas(16) float shaped[4];
       _mm_store_ps(shaped, _mm_movelh_ps(low, high));
-      for (int j = 0; j < 4; ++j) {
-        if (fallback & (1 << j)) shaped[j] = kernel.scalar(gained(g, in[i + j]));
+      for (int32_t j = 0; j < 4; ++j) {
+        if (fallback & (1 << j)) shaped[j] = kernel.scalar(gained(gains.at(i + j), in[i + j]));
       }
       _mm_storeu_ps(out + i, _mm_load_ps(shaped));
     } else {
       _mm_storeu_ps(out + i, _mm_movelh_ps(low, high));
     }
   }
-  for (; i < n; ++i) out[i] = kernel.scalar(gained(g, in[i]));
+  for (; i < n; ++i) out[i] = kernel.scalar(gained(gains.at(i), in[i]));
 }
 
 }  // namespace kqfx::shaper
