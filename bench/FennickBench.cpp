@@ -4,7 +4,7 @@ namespace {
 
 // "Type" values of the three curves; gain +2.4 dB, "Blast" 70 %, "Zeta" 50 %.
 constexpr float kSaturate = 1.0f, kSquash = 0.5f, kSquelch = 0.0f;
-constexpr int32_t kZeta = 3;
+constexpr int32_t kGain = 0, kZeta = 3;
 
 kqfx::bench::Settings settingsFor(float type) {
   return {{0, 0.6f}, {1, type}, {2, 0.7f}, {kZeta, 0.5f}};
@@ -30,6 +30,15 @@ void FennickSquelchGliding(benchmark::State& state) {
   kqfx::bench::runPlugin(state, "Fennick", settingsFor(kSquelch), kZeta);
 }
 
+// "Input Gain" always gliding with the curve settings steady: chunks of
+// gain ticks through the lanes.
+void FennickSaturateGainGliding(benchmark::State& state) {
+  kqfx::bench::runPlugin(state, "Fennick", settingsFor(kSaturate), kGain);
+}
+void FennickSquelchGainGliding(benchmark::State& state) {
+  kqfx::bench::runPlugin(state, "Fennick", settingsFor(kSquelch), kGain);
+}
+
 }  // namespace
 
 BENCHMARK(FennickSaturateSettled);
@@ -38,3 +47,5 @@ BENCHMARK(FennickSquelchSettled);
 BENCHMARK(FennickSaturateGliding);
 BENCHMARK(FennickSquashGliding);
 BENCHMARK(FennickSquelchGliding);
+BENCHMARK(FennickSaturateGainGliding);
+BENCHMARK(FennickSquelchGainGliding);

@@ -5,7 +5,9 @@
 
 #include <cstring>
 
+#include "BufferOverlap.h"
 #include "ShaperCurves.h"
+#include "ShaperLanes.h"
 #include "kqfx/dsp/DcRemover.h"
 #include "kqfx/dsp/CachedGain.h"
 #include "kqfx/dsp/GainLaw.h"
@@ -36,23 +38,37 @@ class Fennick final : public StereoEffect<Fennick, 4> {
 
   // Audio thread. The left sample is shaped and stored before the right one
   // is read, so buffers the host shares between channels keep that order.
+  // While "Type", "Blast" and "Zeta" stand still the block goes through the
+  // curve's lanes, with the gain settled or gliding; otherwise frame by
+  // frame.
   template <class Output>
   void render(const float* inL, const float* inR, float* outL, float* outR, int32_t n) {
     SmoothParameter& gain = smoother(kInputGain);
     SmoothParameter& type = smoother(kType);
     SmoothParameter& blast = smoother(kBlast);
     SmoothParameter& zeta = smoother(kZeta);
-    if (zeta.isSteady() && blast.isSteady() && gain.isSteady() && type.isSteady() &&
-        sampleCount_.value() >= 0) {
-      renderSteady<Output>(inL, inR, outL, outR, n, gainFactor_.factor(gain.getCurrentValue()),
-                           type.getCurrentValue(), zeta.getCurrentValue(),
-                           blast.getCurrentValue());
-      zeta.skipTicks(n);
-      blast.skipTicks(n);
-      gain.skipTicks(n);
-      type.skipTicks(n);
-      sampleCount_.advance(n);
-      return;
+    if (zeta.isSteady() && blast.isSteady() && type.isSteady() && sampleCount_.value() >= 0) {
+      const float t = type.getCurrentValue();
+      const float z = zeta.getCurrentValue();
+      const float b = blast.getCurrentValue();
+      bool done = true;
+      if (gain.isSteady()) {
+        SteadyGain steady{gainFactor_.factor(gain.getCurrentValue())};
+        renderSteady<Output>(inL, inR, outL, outR, n, steady, t, z, b);
+        gain.skipTicks(n);
+      } else if (shapesAhead(inL, inR, outL, outR, n)) {
+        GlidingGain gliding{gain, gainFactor_};
+        renderSteady<Output>(inL, inR, outL, outR, n, gliding, t, z, b);
+      } else {
+        done = false;
+      }
+      if (done) {
+        zeta.skipTicks(n);
+        blast.skipTicks(n);
+        type.skipTicks(n);
+        sampleCount_.advance(n);
+        return;
+      }
     }
     for (int32_t i = 0; i < n; ++i) {
       zeta.tick();
@@ -69,40 +85,61 @@ class Fennick final : public StereoEffect<Fennick, 4> {
     }
   }
 
-  // Audio thread. A block at steady parameters whose frame counts are all
-  // above 0: the curve is chosen once, every sample is filtered, and the
-  // filter memory stays in registers. Per sample the same arithmetic as
-  // processSample.
-  template <class Output>
+  // Audio thread. A block at steady "Type", "Blast" and "Zeta" whose frame
+  // counts are all above 0: the curve is chosen once, every sample is
+  // filtered, and the filter memory stays in registers. Per sample the same
+  // arithmetic as processSample.
+  template <class Output, class Gains>
   void renderSteady(const float* inL, const float* inR, float* outL, float* outR, int32_t n,
-                    float g, float type, float zeta, float blast) {
+                    Gains& gains, float type, float zeta, float blast) {
     switch (shaper::curveFor(type)) {
-      case shaper::Curve::Saturate: {
-        const shaper::SineSegment segment = sineSegmentFor(zeta);
-        renderShaped<Output>(inL, inR, outL, outR, n, g, [&segment, blast](float x) {
-          return shaper::saturate(x, segment, blast);
-        });
+      case shaper::Curve::Saturate:
+        renderShaped<Output>(inL, inR, outL, outR, n, gains,
+                             shaper::SaturateLanes(sineSegmentFor(zeta), blast));
         break;
-      }
       case shaper::Curve::Squash:
-        renderShaped<Output>(inL, inR, outL, outR, n, g,
-                             [zeta, blast](float x) { return shaper::squash(x, zeta, blast); });
+        renderShaped<Output>(inL, inR, outL, outR, n, gains, shaper::SquashLanes(zeta, blast));
         break;
       case shaper::Curve::Squelch:
-        renderShaped<Output>(inL, inR, outL, outR, n, g,
-                             [zeta, blast](float x) { return shaper::squelch(x, zeta, blast); });
+        renderShaped<Output>(inL, inR, outL, outR, n, gains, shaper::SquelchLanes(zeta, blast));
         break;
     }
   }
 
-  template <class Output, class Shape>
+  // Audio thread. Shapes a chunk of frames of both channels first, two
+  // samples at a time, then runs the chunk through the DC filters and the
+  // clip: the shaping of many samples overlaps, and only the filter is a
+  // chain from frame to frame. That reads a chunk's inputs before any of
+  // its outputs is written, which gives the frame-by-frame results unless
+  // an output buffer partly overlaps an input or the left output is the
+  // right input (a frame's right input must then be its left output):
+  // such blocks go frame by frame (a gliding gain never comes here then).
+  template <class Output, class Gains, class Kernel>
   void renderShaped(const float* inL, const float* inR, float* outL, float* outR, int32_t n,
-                    float g, Shape shape) {
+                    Gains& gains, const Kernel& kernel) {
     DcFilter left = dc_.channel(0);
     DcFilter right = dc_.channel(1);
-    for (int32_t i = 0; i < n; ++i) {
-      Output::store(outL[i], clip(left.filter(shape(shaper::gained(g, inL[i])))));
-      Output::store(outR[i], clip(right.filter(shape(shaper::gained(g, inR[i])))));
+    if (shapesAhead(inL, inR, outL, outR, n)) {
+      alignas(16) float shapedL[kChunk];
+      alignas(16) float shapedR[kChunk];
+      for (int32_t start = 0; start < n; start += kChunk) {
+        const int32_t m = n - start < kChunk ? n - start : kChunk;
+        const auto factors = gains.next(m);
+        shaper::shapeRun(kernel, inL + start, shapedL, m, factors);
+        shaper::shapeRun(kernel, inR + start, shapedR, m, factors);
+        float* toL = outL + start;
+        float* toR = outR + start;
+        for (int32_t i = 0; i < m; ++i) {
+          Output::store(toL[i], clip(left.filter(shapedL[i])));
+          Output::store(toR[i], clip(right.filter(shapedR[i])));
+        }
+      }
+    } else if constexpr (Gains::kSteady) {
+      const float g = gains.factor;
+      for (int32_t i = 0; i < n; ++i) {
+        Output::store(outL[i], clip(left.filter(kernel.scalar(shaper::gained(g, inL[i])))));
+        Output::store(outR[i], clip(right.filter(kernel.scalar(shaper::gained(g, inR[i])))));
+      }
     }
     dc_.channel(0) = left;
     dc_.channel(1) = right;
@@ -156,6 +193,34 @@ class Fennick final : public StereoEffect<Fennick, 4> {
     }
     return segment_;
   }
+
+  static constexpr int32_t kChunk = 64;
+
+  // The gain factors of a steady block: one for every frame.
+  struct SteadyGain {
+    static constexpr bool kSteady = true;
+    shaper::SameGain next(int32_t) const { return {factor}; }
+    float factor;
+  };
+  // The gain factors of a block whose gain glides: the next frames' ticks,
+  // a chunk at a time.
+  class GlidingGain {
+   public:
+    static constexpr bool kSteady = false;
+    GlidingGain(SmoothParameter& gain, CachedGain<Gain>& law) : gain_(gain), law_(law) {}
+    shaper::GainPerSample next(int32_t m) {
+      for (int32_t i = 0; i < m; ++i) {
+        gain_.tick();
+        factors_[i] = law_.factor(gain_.getCurrentValue());
+      }
+      return {factors_};
+    }
+
+   private:
+    SmoothParameter& gain_;
+    CachedGain<Gain>& law_;
+    alignas(16) float factors_[kChunk];
+  };
 
   SaturatingFrameCount sampleCount_;
   CachedGain<Gain> gainFactor_;
