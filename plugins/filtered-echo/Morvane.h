@@ -6,11 +6,14 @@
 // level, and every beat the emphasis changes sides: during one beat the
 // right echo is nearly muted, during the next the left one.
 
+#include <emmintrin.h>
+
+#include <algorithm>
 #include <array>
 #include <bit>
-#include <cmath>
 #include <cstdint>
 
+#include "EchoLanes.h"
 #include "LowCutShelves.h"
 #include "kqfx/plugin/BeatEcho.h"
 
@@ -43,7 +46,8 @@ class Morvane : public BeatEcho<Morvane> {
 
   // Audio thread. Output overwrites or adds. When every smoother is steady
   // for the whole block, the gain factor, beat, shelf and feedback are
-  // worked out once for it.
+  // worked out once for it and the frames run in stretches between beat
+  // ends and delay-line wraps.
   template <class Output>
   void render(const float* inL, const float* inR, float* outL, float* outR, int32_t n) {
     SmoothParameter& gain = smoother(kInputGain);
@@ -56,7 +60,7 @@ class Morvane : public BeatEcho<Morvane> {
       const FrameSettings fixed{gainFactor.factor(gain.getCurrentValue()),
                                 beatSamples<true>(tempo.getCurrentValue(), rate),
                                 shelfFor(cutoff.getCurrentValue()), feedback.getCurrentValue()};
-      renderFrames<Output>(inL, inR, outL, outR, n, [&fixed] { return fixed; });
+      renderSteady<Output>(inL, inR, outL, outR, n, fixed);
       gain.skipTicks(n);
       tempo.skipTicks(n);
       cutoff.skipTicks(n);
@@ -99,63 +103,110 @@ class Morvane : public BeatEcho<Morvane> {
   void renderFrames(const float* inL, const float* inR, float* outL, float* outR, int32_t n,
                     SettingsOf settingsOf) {
     beat::EchoBeat echo = echoBeat;
-    std::array<LowCut, 2> cut = lowCut_;
+    echo_lanes::LowCutState cut = loadLowCut();
     for (int32_t i = 0; i < n; ++i) {
       const FrameSettings settings = settingsOf();
-      const double g = settings.gain;
       echo.count(settings.beat.perBeat);
-
-      // The low cut takes the input before any gain; both inputs are read
-      // before an output is written, so in-place buffers work.
-      const float fL = lowCutSample(cut[0], inL[i], settings.shelf);
-      const float fR = lowCutSample(cut[1], inR[i], settings.shelf);
-
-      float& lineL = delayMemory.left();
-      float& lineR = delayMemory.right();
-      const float oldL = lineL;
-      const float oldR = lineR;
-      float eL = oldL;
-      float eR = oldR;
-      if (echo.echoSide == beat::EchoBeat::kRightAttenuated) {
-        eR = static_cast<float>(static_cast<double>(eR) * kQuietSideFactor);
-      } else {
-        eL = static_cast<float>(static_cast<double>(eL) * kQuietSideFactor);
-      }
-      Output::store(outL[i], static_cast<float>(g * fL + kEchoLevel * eL));
-      Output::store(outR[i], static_cast<float>(g * fR + kEchoLevel * eR));
-
-      // What enters the line is the filtered input without gain.
-      const double fb = settings.feedback;
-      lineL = lineSample(fb * oldL + fL);
-      lineR = lineSample(fb * oldR + fR);
+      const echo_lanes::Settings lanes = lanesOf(settings);
+      echo_lanes::echoFrame<Output>(echo_lanes::scaledInput(inL + i, inR + i, lanes), outL + i,
+                                    outR + i, &delayMemory.left(), &delayMemory.right(), lanes,
+                                    sideFactors(echo), kEchoLevel, cut);
       delayMemory.advance(settings.beat.delay);
     }
     echoBeat = echo;
-    lowCut_ = cut;
+    storeLowCut(cut);
   }
 
-  // One channel of the low cut: the previous and current scaled input and
-  // the previous and current output.
-  struct LowCut {
-    std::array<float, 2> in{};
-    std::array<float, 2> out{};
-  };
+  // Audio thread. The frames of a block at fixed settings. Between the
+  // frame that ends a beat and the one that wraps the delay line, the
+  // quiet side stays, the line is read and written at consecutive samples
+  // and nothing needs checking: such a stretch runs as a plain loop, and
+  // the frame at its end takes the full bookkeeping.
+  template <class Output>
+  void renderSteady(const float* inL, const float* inR, float* outL, float* outR, int32_t n,
+                    const FrameSettings& fixed) {
+    beat::EchoBeat echo = echoBeat;
+    echo_lanes::LowCutState cut = loadLowCut();
+    const echo_lanes::Settings lanes = lanesOf(fixed);
+    const bool unitShelf = kShelfGainCoefficients[static_cast<std::size_t>(fixed.shelf)] == 1.0f;
+    const int32_t perBeat = fixed.beat.perBeat;
+    const int32_t delay = fixed.beat.delay;
+    int32_t i = 0;
+    while (i < n) {
+      const int32_t run = stretchLength(n - i, perBeat - int64_t{1} - echo.beatCount,
+                                        delay - int64_t{1} - delayMemory.cursor());
+      if (run > 0) {
+        const __m128d side = sideFactors(echo);
+        float* lineL = &delayMemory.left();
+        float* lineR = &delayMemory.right();
+        if (unitShelf) {
+          stretch<Output, true>(inL + i, inR + i, outL + i, outR + i, lineL, lineR, run, lanes,
+                                side, cut);
+        } else {
+          stretch<Output, false>(inL + i, inR + i, outL + i, outR + i, lineL, lineR, run, lanes,
+                                 side, cut);
+        }
+        echo.beatCount += run;
+        delayMemory.skip(run);
+        i += run;
+        if (i == n) break;
+      }
+      echo.count(perBeat);
+      echo_lanes::echoFrame<Output>(echo_lanes::scaledInput(inL + i, inR + i, lanes), outL + i,
+                                    outR + i, &delayMemory.left(), &delayMemory.right(), lanes,
+                                    sideFactors(echo), kEchoLevel, cut);
+      delayMemory.advance(delay);
+      ++i;
+    }
+    echoBeat = echo;
+    storeLowCut(cut);
+  }
 
-  // Audio thread. One sample of a channel's low cut at the given shelf. A
-  // NaN or infinite result is passed on for that sample but not kept: the
-  // channel starts again from rest, so it recovers with the input.
-  static float lowCutSample(LowCut& f, float input, int shelf) {
-    const auto s = static_cast<std::size_t>(shelf);
-    f.in[0] = f.in[1];
-    f.in[1] = static_cast<float>(static_cast<double>(input) /
-                                 static_cast<double>(kShelfGainCoefficients[s]));
-    f.out[0] = f.out[1];
-    f.out[1] = static_cast<float>(
-        (static_cast<double>(f.in[1]) - static_cast<double>(f.in[0])) +
-        static_cast<double>(kShelfYCoefficients[s]) * static_cast<double>(f.out[0]));
-    const float y = f.out[1];
-    if (!std::isfinite(y)) [[unlikely]] f = LowCut{};
-    return y;
+  // Frames that can run before the beat counter or the cursor needs its
+  // check: the fewest of what is left of the block and the room of each.
+  static int32_t stretchLength(int32_t left, int64_t beatRoom, int64_t lineRoom) {
+    const int64_t room = std::min({int64_t{left}, beatRoom, lineRoom});
+    return room > 0 ? static_cast<int32_t>(room) : 0;
+  }
+
+  // Audio thread. `n` frames with neither a beat end nor a wrap among
+  // them. With the last shelf the division by its gain coefficient of 1
+  // changes nothing and is left out.
+  template <class Output, bool UnitShelf>
+  static void stretch(const float* inL, const float* inR, float* outL, float* outR, float* lineL,
+                      float* lineR, int32_t n, const echo_lanes::Settings& lanes, __m128d side,
+                      echo_lanes::LowCutState& state) {
+    echo_lanes::LowCutState cut = state;
+    for (int32_t i = 0; i < n; ++i) {
+      const __m128d scaled = UnitShelf ? echo_lanes::widen(inL + i, inR + i)
+                                       : echo_lanes::scaledInput(inL + i, inR + i, lanes);
+      echo_lanes::echoFrame<Output>(scaled, outL + i, outR + i, lineL + i, lineR + i, lanes, side,
+                                    kEchoLevel, cut);
+    }
+    state = cut;
+  }
+
+  static echo_lanes::Settings lanesOf(const FrameSettings& settings) {
+    const auto shelf = static_cast<std::size_t>(settings.shelf);
+    return echo_lanes::settings(kShelfGainCoefficients[shelf], kShelfYCoefficients[shelf],
+                                settings.gain, settings.feedback);
+  }
+
+  static __m128d sideFactors(const beat::EchoBeat& echo) {
+    return echo_lanes::sideFactors(echo.echoSide == beat::EchoBeat::kRightAttenuated,
+                                   kQuietSideFactor);
+  }
+
+  echo_lanes::LowCutState loadLowCut() const {
+    return {_mm_cvtps_pd(_mm_setr_ps(lowCutIn_[0], lowCutIn_[1], 0.0f, 0.0f)),
+            _mm_cvtps_pd(_mm_setr_ps(lowCutOut_[0], lowCutOut_[1], 0.0f, 0.0f))};
+  }
+
+  void storeLowCut(const echo_lanes::LowCutState& cut) {
+    const __m128 in = _mm_cvtpd_ps(cut.in);
+    const __m128 out = _mm_cvtpd_ps(cut.out);
+    lowCutIn_ = {echo_lanes::lane0(in), echo_lanes::lane1(in)};
+    lowCutOut_ = {echo_lanes::lane0(out), echo_lanes::lane1(out)};
   }
 
   // Audio thread. shelfIndex, scanned again only when the value changes.
@@ -168,7 +219,9 @@ class Morvane : public BeatEcho<Morvane> {
     return shelf_;
   }
 
-  std::array<LowCut, 2> lowCut_{};
+  // The low cut's memory per channel: the last scaled input and output.
+  std::array<float, 2> lowCutIn_{};
+  std::array<float, 2> lowCutOut_{};
   uint32_t shelfCutoffBits_ = std::bit_cast<uint32_t>(0.0f);
   int shelf_ = shelfIndex(0.0f);
 };
