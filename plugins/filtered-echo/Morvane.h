@@ -14,6 +14,7 @@
 #include <cstdint>
 
 #include "EchoLanes.h"
+#include "EchoStretch.h"
 #include "LowCutShelves.h"
 #include "kqfx/plugin/BeatEcho.h"
 
@@ -136,16 +137,9 @@ class Morvane : public BeatEcho<Morvane> {
       const int32_t run = stretchLength(n - i, perBeat - int64_t{1} - echo.beatCount,
                                         delay - int64_t{1} - delayMemory.cursor());
       if (run > 0) {
-        const __m128d side = sideFactors(echo);
-        float* lineL = &delayMemory.left();
-        float* lineR = &delayMemory.right();
-        if (unitShelf) {
-          stretch<Output, true>(inL + i, inR + i, outL + i, outR + i, lineL, lineR, run, lanes,
-                                side, cut);
-        } else {
-          stretch<Output, false>(inL + i, inR + i, outL + i, outR + i, lineL, lineR, run, lanes,
-                                 side, cut);
-        }
+        stretch<Output>(inL + i, inR + i, outL + i, outR + i, &delayMemory.left(),
+                        &delayMemory.right(), run, lanes, unitShelf,
+                        echo.echoSide == beat::EchoBeat::kRightAttenuated, cut);
         echo.beatCount += run;
         delayMemory.skip(run);
         i += run;
@@ -170,20 +164,20 @@ class Morvane : public BeatEcho<Morvane> {
   }
 
   // Audio thread. `n` frames with neither a beat end nor a wrap among
-  // them. With the last shelf the division by its gain coefficient of 1
-  // changes nothing and is left out.
-  template <class Output, bool UnitShelf>
+  // them.
+  template <class Output>
   static void stretch(const float* inL, const float* inR, float* outL, float* outR, float* lineL,
-                      float* lineR, int32_t n, const echo_lanes::Settings& lanes, __m128d side,
-                      echo_lanes::LowCutState& state) {
-    echo_lanes::LowCutState cut = state;
-    for (int32_t i = 0; i < n; ++i) {
-      const __m128d scaled = UnitShelf ? echo_lanes::widen(inL + i, inR + i)
-                                       : echo_lanes::scaledInput(inL + i, inR + i, lanes);
-      echo_lanes::echoFrame<Output>(scaled, outL + i, outR + i, lineL + i, lineR + i, lanes, side,
-                                    kEchoLevel, cut);
+                      float* lineR, int32_t n, const echo_lanes::Settings& lanes, bool unitShelf,
+                      bool rightQuiet, echo_lanes::LowCutState& cut) {
+    using echo_lanes::stretch;
+    const auto run = [&](auto kernel) {
+      kernel(inL, inR, outL, outR, lineL, lineR, n, lanes, kQuietSideFactor, kEchoLevel, cut);
+    };
+    if (unitShelf) {
+      rightQuiet ? run(stretch<Output, true, true>) : run(stretch<Output, true, false>);
+    } else {
+      rightQuiet ? run(stretch<Output, false, true>) : run(stretch<Output, false, false>);
     }
-    state = cut;
   }
 
   static echo_lanes::Settings lanesOf(const FrameSettings& settings) {
