@@ -28,16 +28,42 @@ inline void storePair(float* p, __m128 v) {
   _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_castps_si128(v));
 }
 
+// Gain factor and feedback of the frames of a stretch, as the lanes of
+// two consecutive frames or both lanes of one frame: the same for every
+// frame of a steady block ...
+struct FixedLevels {
+  __m128d gain;
+  __m128d feedback;
+  FixedLevels from(int32_t) const { return *this; }
+  __m128d gainPair(int32_t) const { return gain; }
+  __m128d feedbackPair(int32_t) const { return feedback; }
+  Settings frame(Settings s, int32_t) const { return s; }
+};
+
+// ... or one of each per frame while they glide.
+struct FrameLevels {
+  const float* gain;
+  const float* feedback;
+  FrameLevels from(int32_t i) const { return {gain + i, feedback + i}; }
+  __m128d gainPair(int32_t i) const { return _mm_cvtps_pd(loadPair(gain + i)); }
+  __m128d feedbackPair(int32_t i) const { return _mm_cvtps_pd(loadPair(feedback + i)); }
+  Settings frame(Settings s, int32_t i) const {
+    s.gain = _mm_set1_pd(static_cast<double>(gain[i]));
+    s.feedback = _mm_set1_pd(static_cast<double>(feedback[i]));
+    return s;
+  }
+};
+
 // The two frames of one channel after the low cut: the echo from the line
 // (scaled by `quiet` on the quiet side and rounded back to float), the
 // output mix and what enters the line.
 template <class Output, bool Quiet>
-inline void channelPair(__m128d filtered, float* out, float* line, const Settings& s,
-                        __m128d quiet, __m128d echoLevel) {
+inline void channelPair(__m128d filtered, float* out, float* line, __m128d gain,
+                        __m128d feedback, __m128d quiet, __m128d echoLevel) {
   const __m128d old = _mm_cvtps_pd(loadPair(line));
   const __m128d echo = Quiet ? roundToFloat(_mm_mul_pd(old, quiet)) : old;
   const __m128 y =
-      _mm_cvtpd_ps(_mm_add_pd(_mm_mul_pd(s.gain, filtered), _mm_mul_pd(echoLevel, echo)));
+      _mm_cvtpd_ps(_mm_add_pd(_mm_mul_pd(gain, filtered), _mm_mul_pd(echoLevel, echo)));
   if constexpr (std::is_same_v<Output, ReplaceOutput>) {
     storePair(out, y);
   } else if constexpr (std::is_same_v<Output, AddToOutput>) {
@@ -47,7 +73,7 @@ inline void channelPair(__m128d filtered, float* out, float* line, const Setting
     Output::store(out[0], lane0(y));
     Output::store(out[1], lane1(y));
   }
-  storePair(line, lineSamples(_mm_add_pd(_mm_mul_pd(s.feedback, old), filtered)));
+  storePair(line, lineSamples(_mm_add_pd(_mm_mul_pd(feedback, old), filtered)));
 }
 
 // True when either frame's low cut gave a NaN or infinity on either
@@ -62,10 +88,12 @@ inline bool eitherNonFinite(__m128d a, __m128d b) {
 // Runs `n` frames, the lines read and written from `lineL`, `lineR` on.
 // With the last shelf the division by its gain coefficient of 1 changes
 // nothing and is left out.
-template <class Output, bool UnitShelf, bool RightQuiet>
+// Gain factor and feedback come from `levels`; the shelf's coefficients
+// from `s`.
+template <class Output, bool UnitShelf, bool RightQuiet, class Levels>
 inline void stretch(const float* inL, const float* inR, float* outL, float* outR, float* lineL,
-                    float* lineR, int32_t n, const Settings& s, double quietFactor,
-                    double echoLevelValue, LowCutState& state) {
+                    float* lineR, int32_t n, const Settings& s, const Levels& levels,
+                    double quietFactor, double echoLevelValue, LowCutState& state) {
   const __m128d quiet = _mm_set1_pd(quietFactor);
   const __m128d echoLevel = _mm_set1_pd(echoLevelValue);
   const __m128d side = sideFactors(RightQuiet, quietFactor);
@@ -89,22 +117,24 @@ inline void stretch(const float* inL, const float* inR, float* outL, float* outR
       // The low cut restarts a channel after a NaN or infinity: these two
       // frames take the frame-by-frame path that does so.
       cut = before;
-      echoFrame<Output>(x0, outL + i, outR + i, lineL + i, lineR + i, s, side, echoLevelValue,
-                        cut);
-      echoFrame<Output>(x1, outL + i + 1, outR + i + 1, lineL + i + 1, lineR + i + 1, s, side,
+      echoFrame<Output>(x0, outL + i, outR + i, lineL + i, lineR + i, levels.frame(s, i), side,
                         echoLevelValue, cut);
+      echoFrame<Output>(x1, outL + i + 1, outR + i + 1, lineL + i + 1, lineR + i + 1,
+                        levels.frame(s, i + 1), side, echoLevelValue, cut);
       continue;
     }
     cut.in = x1;
     cut.out = y1;
     const __m128d fL = _mm_unpacklo_pd(y0, y1);
     const __m128d fR = _mm_unpackhi_pd(y0, y1);
-    channelPair<Output, !RightQuiet>(fL, outL + i, lineL + i, s, quiet, echoLevel);
-    channelPair<Output, RightQuiet>(fR, outR + i, lineR + i, s, quiet, echoLevel);
+    const __m128d gain = levels.gainPair(i);
+    const __m128d feedback = levels.feedbackPair(i);
+    channelPair<Output, !RightQuiet>(fL, outL + i, lineL + i, gain, feedback, quiet, echoLevel);
+    channelPair<Output, RightQuiet>(fR, outR + i, lineR + i, gain, feedback, quiet, echoLevel);
   }
   if (i < n) {
-    echoFrame<Output>(scale(widen(inL + i, inR + i)), outL + i, outR + i, lineL + i, lineR + i, s,
-                      side, echoLevelValue, cut);
+    echoFrame<Output>(scale(widen(inL + i, inR + i)), outL + i, outR + i, lineL + i, lineR + i,
+                      levels.frame(s, i), side, echoLevelValue, cut);
   }
   state = cut;
 }

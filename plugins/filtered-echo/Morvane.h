@@ -47,8 +47,10 @@ class Morvane : public BeatEcho<Morvane> {
 
   // Audio thread. Output overwrites or adds. When every smoother is steady
   // for the whole block, the gain factor, beat, shelf and feedback are
-  // worked out once for it and the frames run in stretches between beat
-  // ends and delay-line wraps.
+  // worked out once for it. Otherwise the smoothers that glide are ticked
+  // frame by frame; those that were steady at the start of the block keep
+  // their value through it. Either way the frames run in stretches between
+  // beat ends, delay-line wraps and changes of shelf or beat.
   template <class Output>
   void render(const float* inL, const float* inR, float* outL, float* outR, int32_t n) {
     SmoothParameter& gain = smoother(kInputGain);
@@ -57,26 +59,33 @@ class Morvane : public BeatEcho<Morvane> {
     SmoothParameter& feedback = smoother(kFeedback);
     // The host changes the sample rate only while no block is processed.
     const double rate = getSampleRate();
-    if (gain.isSteady() && tempo.isSteady() && cutoff.isSteady() && feedback.isSteady()) {
-      const FrameSettings fixed{gainFactor.factor(gain.getCurrentValue()),
+    const bool gainGlides = !gain.isSteady();
+    const bool tempoGlides = !tempo.isSteady();
+    const bool cutoffGlides = !cutoff.isSteady();
+    const bool feedbackGlides = !feedback.isSteady();
+    const FrameSettings atStart{gainFactor.factor(gain.getCurrentValue()),
                                 beatSamples<true>(tempo.getCurrentValue(), rate),
                                 shelfFor(cutoff.getCurrentValue()), feedback.getCurrentValue()};
-      renderSteady<Output>(inL, inR, outL, outR, n, fixed);
-      gain.skipTicks(n);
-      tempo.skipTicks(n);
-      cutoff.skipTicks(n);
-      feedback.skipTicks(n);
-      return;
+    if (!gainGlides && !tempoGlides && !cutoffGlides && !feedbackGlides) {
+      const echo_lanes::Settings lanes = lanesOf(atStart);
+      runFrames<Output>(inL, inR, outL, outR, n, atStart, lanes,
+                        echo_lanes::FixedLevels{lanes.gain, lanes.feedback});
+    } else {
+      // Only what depends on a gliding smoother is worked out again.
+      FrameSettings now = atStart;
+      renderGliding<Output>(inL, inR, outL, outR, n, [&] {
+        if (gainGlides) now.gain = gainFactor.factor(ticked(gain));
+        if (tempoGlides) now.beat = beatSamples<true>(ticked(tempo), rate);
+        if (cutoffGlides) now.shelf = shelfFor(ticked(cutoff));
+        if (feedbackGlides) now.feedback = ticked(feedback);
+        return now;
+      });
     }
-    renderFrames<Output>(inL, inR, outL, outR, n, [&] {
-      gain.tick();
-      tempo.tick();
-      cutoff.tick();
-      feedback.tick();
-      return FrameSettings{gainFactor.factor(gain.getCurrentValue()),
-                           beatSamples<true>(tempo.getCurrentValue(), rate),
-                           shelfFor(cutoff.getCurrentValue()), feedback.getCurrentValue()};
-    });
+    // What n ticks would have done to the smoothers that did not glide.
+    if (!gainGlides) gain.skipTicks(n);
+    if (!tempoGlides) tempo.skipTicks(n);
+    if (!cutoffGlides) cutoff.skipTicks(n);
+    if (!feedbackGlides) feedback.skipTicks(n);
   }
 
   // Host thread.
@@ -98,47 +107,71 @@ class Morvane : public BeatEcho<Morvane> {
     float feedback;
   };
 
-  // Audio thread. The per-frame loop; `settingsOf()` answers each frame's
-  // settings. Filter memory and beat counter are held in locals meanwhile.
-  template <class Output, class SettingsOf>
-  void renderFrames(const float* inL, const float* inR, float* outL, float* outR, int32_t n,
-                    SettingsOf settingsOf) {
-    beat::EchoBeat echo = echoBeat;
-    echo_lanes::LowCutState cut = loadLowCut();
-    for (int32_t i = 0; i < n; ++i) {
-      const FrameSettings settings = settingsOf();
-      echo.count(settings.beat.perBeat);
-      const echo_lanes::Settings lanes = lanesOf(settings);
-      echo_lanes::echoFrame<Output>(echo_lanes::scaledInput(inL + i, inR + i, lanes), outL + i,
-                                    outR + i, &delayMemory.left(), &delayMemory.right(), lanes,
-                                    sideFactors(echo), kEchoLevel, cut);
-      delayMemory.advance(settings.beat.delay);
-    }
-    echoBeat = echo;
-    storeLowCut(cut);
+  // Audio thread. One tick of a smoother that glides, and its new value.
+  static float ticked(SmoothParameter& smoother) {
+    smoother.tick();
+    return smoother.getCurrentValue();
   }
 
-  // Audio thread. The frames of a block at fixed settings. Between the
-  // frame that ends a beat and the one that wraps the delay line, the
-  // quiet side stays, the line is read and written at consecutive samples
-  // and nothing needs checking: such a stretch runs as a plain loop, and
-  // the frame at its end takes the full bookkeeping.
-  template <class Output>
-  void renderSteady(const float* inL, const float* inR, float* outL, float* outR, int32_t n,
-                    const FrameSettings& fixed) {
+  // Audio thread. A block while parameters glide, in chunks of frames
+  // that share shelf and beat; `settingsOf()` ticks and answers the next
+  // frame's settings. The gain factors and feedbacks of a chunk are
+  // gathered first (the smoothers do not depend on the signal), then the
+  // chunk runs as a steady block would with a gain and a feedback per frame.
+  template <class Output, class SettingsOf>
+  void renderGliding(const float* inL, const float* inR, float* outL, float* outR, int32_t n,
+                     SettingsOf settingsOf) {
+    constexpr int32_t kChunk = 64;
+    alignas(16) float gains[kChunk];
+    alignas(16) float feedbacks[kChunk];
+    FrameSettings first = settingsOf();
+    int32_t i = 0;
+    while (true) {
+      gains[0] = first.gain;
+      feedbacks[0] = first.feedback;
+      int32_t m = 1;
+      bool changed = false;
+      FrameSettings next{};
+      while (m < kChunk && i + m < n) {
+        next = settingsOf();
+        changed = next.shelf != first.shelf || next.beat.perBeat != first.beat.perBeat ||
+                  next.beat.delay != first.beat.delay;
+        if (changed) break;
+        gains[m] = next.gain;
+        feedbacks[m] = next.feedback;
+        ++m;
+      }
+      runFrames<Output>(inL + i, inR + i, outL + i, outR + i, m, first, lanesOf(first),
+                        echo_lanes::FrameLevels{gains, feedbacks});
+      i += m;
+      if (i >= n) break;
+      first = changed ? next : settingsOf();
+    }
+  }
+
+  // Audio thread. Frames at one shelf and beat, gain factor and feedback
+  // from `levels`. Between the frame that ends a beat and the one that
+  // wraps the delay line, the quiet side stays, the line is read and
+  // written at consecutive samples and nothing needs checking: such a
+  // stretch runs as a plain loop, and the frame at its end takes the full
+  // bookkeeping. Filter memory and beat counter are held in locals.
+  template <class Output, class Levels>
+  void runFrames(const float* inL, const float* inR, float* outL, float* outR, int32_t n,
+                 const FrameSettings& settings, const echo_lanes::Settings& lanes,
+                 const Levels& levels) {
     beat::EchoBeat echo = echoBeat;
     echo_lanes::LowCutState cut = loadLowCut();
-    const echo_lanes::Settings lanes = lanesOf(fixed);
-    const bool unitShelf = kShelfGainCoefficients[static_cast<std::size_t>(fixed.shelf)] == 1.0f;
-    const int32_t perBeat = fixed.beat.perBeat;
-    const int32_t delay = fixed.beat.delay;
+    const bool unitShelf =
+        kShelfGainCoefficients[static_cast<std::size_t>(settings.shelf)] == 1.0f;
+    const int32_t perBeat = settings.beat.perBeat;
+    const int32_t delay = settings.beat.delay;
     int32_t i = 0;
     while (i < n) {
       const int32_t run = stretchLength(n - i, perBeat - int64_t{1} - echo.beatCount,
                                         delay - int64_t{1} - delayMemory.cursor());
       if (run > 0) {
         stretch<Output>(inL + i, inR + i, outL + i, outR + i, &delayMemory.left(),
-                        &delayMemory.right(), run, lanes, unitShelf,
+                        &delayMemory.right(), run, lanes, levels.from(i), unitShelf,
                         echo.echoSide == beat::EchoBeat::kRightAttenuated, cut);
         echo.beatCount += run;
         delayMemory.skip(run);
@@ -146,8 +179,9 @@ class Morvane : public BeatEcho<Morvane> {
         if (i == n) break;
       }
       echo.count(perBeat);
-      echo_lanes::echoFrame<Output>(echo_lanes::scaledInput(inL + i, inR + i, lanes), outL + i,
-                                    outR + i, &delayMemory.left(), &delayMemory.right(), lanes,
+      const echo_lanes::Settings frame = levels.frame(lanes, i);
+      echo_lanes::echoFrame<Output>(echo_lanes::scaledInput(inL + i, inR + i, frame), outL + i,
+                                    outR + i, &delayMemory.left(), &delayMemory.right(), frame,
                                     sideFactors(echo), kEchoLevel, cut);
       delayMemory.advance(delay);
       ++i;
@@ -165,18 +199,22 @@ class Morvane : public BeatEcho<Morvane> {
 
   // Audio thread. `n` frames with neither a beat end nor a wrap among
   // them.
-  template <class Output>
+  template <class Output, class Levels>
   static void stretch(const float* inL, const float* inR, float* outL, float* outR, float* lineL,
-                      float* lineR, int32_t n, const echo_lanes::Settings& lanes, bool unitShelf,
-                      bool rightQuiet, echo_lanes::LowCutState& cut) {
+                      float* lineR, int32_t n, const echo_lanes::Settings& lanes,
+                      const Levels& levels, bool unitShelf, bool rightQuiet,
+                      echo_lanes::LowCutState& cut) {
     using echo_lanes::stretch;
     const auto run = [&](auto kernel) {
-      kernel(inL, inR, outL, outR, lineL, lineR, n, lanes, kQuietSideFactor, kEchoLevel, cut);
+      kernel(inL, inR, outL, outR, lineL, lineR, n, lanes, levels, kQuietSideFactor, kEchoLevel,
+             cut);
     };
     if (unitShelf) {
-      rightQuiet ? run(stretch<Output, true, true>) : run(stretch<Output, true, false>);
+      rightQuiet ? run(stretch<Output, true, true, Levels>)
+                 : run(stretch<Output, true, false, Levels>);
     } else {
-      rightQuiet ? run(stretch<Output, false, true>) : run(stretch<Output, false, false>);
+      rightQuiet ? run(stretch<Output, false, true, Levels>)
+                 : run(stretch<Output, false, false, Levels>);
     }
   }
 
