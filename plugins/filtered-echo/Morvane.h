@@ -6,11 +6,15 @@
 // level, and every beat the emphasis changes sides: during one beat the
 // right echo is nearly muted, during the next the left one.
 
+#include <emmintrin.h>
+
+#include <algorithm>
 #include <array>
 #include <bit>
-#include <cmath>
 #include <cstdint>
 
+#include "EchoLanes.h"
+#include "EchoStretch.h"
 #include "LowCutShelves.h"
 #include "kqfx/plugin/BeatEcho.h"
 
@@ -43,7 +47,10 @@ class Morvane : public BeatEcho<Morvane> {
 
   // Audio thread. Output overwrites or adds. When every smoother is steady
   // for the whole block, the gain factor, beat, shelf and feedback are
-  // worked out once for it.
+  // worked out once for it. Otherwise the smoothers that glide are ticked
+  // frame by frame; those that were steady at the start of the block keep
+  // their value through it. Either way the frames run in stretches between
+  // beat ends, delay-line wraps and changes of shelf or beat.
   template <class Output>
   void render(const float* inL, const float* inR, float* outL, float* outR, int32_t n) {
     SmoothParameter& gain = smoother(kInputGain);
@@ -52,26 +59,33 @@ class Morvane : public BeatEcho<Morvane> {
     SmoothParameter& feedback = smoother(kFeedback);
     // The host changes the sample rate only while no block is processed.
     const double rate = getSampleRate();
-    if (gain.isSteady() && tempo.isSteady() && cutoff.isSteady() && feedback.isSteady()) {
-      const FrameSettings fixed{gainFactor.factor(gain.getCurrentValue()),
+    const bool gainGlides = !gain.isSteady();
+    const bool tempoGlides = !tempo.isSteady();
+    const bool cutoffGlides = !cutoff.isSteady();
+    const bool feedbackGlides = !feedback.isSteady();
+    const FrameSettings atStart{gainFactor.factor(gain.getCurrentValue()),
                                 beatSamples<true>(tempo.getCurrentValue(), rate),
                                 shelfFor(cutoff.getCurrentValue()), feedback.getCurrentValue()};
-      renderFrames<Output>(inL, inR, outL, outR, n, [&fixed] { return fixed; });
-      gain.skipTicks(n);
-      tempo.skipTicks(n);
-      cutoff.skipTicks(n);
-      feedback.skipTicks(n);
-      return;
+    if (!gainGlides && !tempoGlides && !cutoffGlides && !feedbackGlides) {
+      const echo_lanes::Settings lanes = lanesOf(atStart);
+      runFrames<Output>(inL, inR, outL, outR, n, atStart, lanes,
+                        echo_lanes::FixedLevels{lanes.gain, lanes.feedback});
+    } else {
+      // Only what depends on a gliding smoother is worked out again.
+      FrameSettings now = atStart;
+      renderGliding<Output>(inL, inR, outL, outR, n, [&] {
+        if (gainGlides) now.gain = gainFactor.factor(ticked(gain));
+        if (tempoGlides) now.beat = beatSamples<true>(ticked(tempo), rate);
+        if (cutoffGlides) now.shelf = shelfFor(ticked(cutoff));
+        if (feedbackGlides) now.feedback = ticked(feedback);
+        return now;
+      });
     }
-    renderFrames<Output>(inL, inR, outL, outR, n, [&] {
-      gain.tick();
-      tempo.tick();
-      cutoff.tick();
-      feedback.tick();
-      return FrameSettings{gainFactor.factor(gain.getCurrentValue()),
-                           beatSamples<true>(tempo.getCurrentValue(), rate),
-                           shelfFor(cutoff.getCurrentValue()), feedback.getCurrentValue()};
-    });
+    // What n ticks would have done to the smoothers that did not glide.
+    if (!gainGlides) gain.skipTicks(n);
+    if (!tempoGlides) tempo.skipTicks(n);
+    if (!cutoffGlides) cutoff.skipTicks(n);
+    if (!feedbackGlides) feedback.skipTicks(n);
   }
 
   // Host thread.
@@ -93,69 +107,138 @@ class Morvane : public BeatEcho<Morvane> {
     float feedback;
   };
 
-  // Audio thread. The per-frame loop; `settingsOf()` answers each frame's
-  // settings. Filter memory and beat counter are held in locals meanwhile.
-  template <class Output, class SettingsOf>
-  void renderFrames(const float* inL, const float* inR, float* outL, float* outR, int32_t n,
-                    SettingsOf settingsOf) {
-    beat::EchoBeat echo = echoBeat;
-    std::array<LowCut, 2> cut = lowCut_;
-    for (int32_t i = 0; i < n; ++i) {
-      const FrameSettings settings = settingsOf();
-      const double g = settings.gain;
-      echo.count(settings.beat.perBeat);
-
-      // The low cut takes the input before any gain; both inputs are read
-      // before an output is written, so in-place buffers work.
-      const float fL = lowCutSample(cut[0], inL[i], settings.shelf);
-      const float fR = lowCutSample(cut[1], inR[i], settings.shelf);
-
-      float& lineL = delayMemory.left();
-      float& lineR = delayMemory.right();
-      const float oldL = lineL;
-      const float oldR = lineR;
-      float eL = oldL;
-      float eR = oldR;
-      if (echo.echoSide == beat::EchoBeat::kRightAttenuated) {
-        eR = static_cast<float>(static_cast<double>(eR) * kQuietSideFactor);
-      } else {
-        eL = static_cast<float>(static_cast<double>(eL) * kQuietSideFactor);
-      }
-      Output::store(outL[i], static_cast<float>(g * fL + kEchoLevel * eL));
-      Output::store(outR[i], static_cast<float>(g * fR + kEchoLevel * eR));
-
-      // What enters the line is the filtered input without gain.
-      const double fb = settings.feedback;
-      lineL = lineSample(fb * oldL + fL);
-      lineR = lineSample(fb * oldR + fR);
-      delayMemory.advance(settings.beat.delay);
-    }
-    echoBeat = echo;
-    lowCut_ = cut;
+  // Audio thread. One tick of a smoother that glides, and its new value.
+  static float ticked(SmoothParameter& smoother) {
+    smoother.tick();
+    return smoother.getCurrentValue();
   }
 
-  // One channel of the low cut: the previous and current scaled input and
-  // the previous and current output.
-  struct LowCut {
-    std::array<float, 2> in{};
-    std::array<float, 2> out{};
-  };
+  // Audio thread. A block while parameters glide, in chunks of frames
+  // that share shelf and beat; `settingsOf()` ticks and answers the next
+  // frame's settings. The gain factors and feedbacks of a chunk are
+  // gathered first (the smoothers do not depend on the signal), then the
+  // chunk runs as a steady block would with a gain and a feedback per frame.
+  template <class Output, class SettingsOf>
+  void renderGliding(const float* inL, const float* inR, float* outL, float* outR, int32_t n,
+                     SettingsOf settingsOf) {
+    constexpr int32_t kChunk = 64;
+    alignas(16) float gains[kChunk];
+    alignas(16) float feedbacks[kChunk];
+    FrameSettings first = settingsOf();
+    int32_t i = 0;
+    while (true) {
+      gains[0] = first.gain;
+      feedbacks[0] = first.feedback;
+      int32_t m = 1;
+      bool changed = false;
+      FrameSettings next{};
+      while (m < kChunk && i + m < n) {
+        next = settingsOf();
+        changed = next.shelf != first.shelf || next.beat.perBeat != first.beat.perBeat ||
+                  next.beat.delay != first.beat.delay;
+        if (changed) break;
+        gains[m] = next.gain;
+        feedbacks[m] = next.feedback;
+        ++m;
+      }
+      runFrames<Output>(inL + i, inR + i, outL + i, outR + i, m, first, lanesOf(first),
+                        echo_lanes::FrameLevels{gains, feedbacks});
+      i += m;
+      if (i >= n) break;
+      first = changed ? next : settingsOf();
+    }
+  }
 
-  // Audio thread. One sample of a channel's low cut at the given shelf. A
-  // NaN or infinite result is passed on for that sample but not kept: the
-  // channel starts again from rest, so it recovers with the input.
-  static float lowCutSample(LowCut& f, float input, int shelf) {
-    const auto s = static_cast<std::size_t>(shelf);
-    f.in[0] = f.in[1];
-    f.in[1] = static_cast<float>(static_cast<double>(input) /
-                                 static_cast<double>(kShelfGainCoefficients[s]));
-    f.out[0] = f.out[1];
-    f.out[1] = static_cast<float>(
-        (static_cast<double>(f.in[1]) - static_cast<double>(f.in[0])) +
-        static_cast<double>(kShelfYCoefficients[s]) * static_cast<double>(f.out[0]));
-    const float y = f.out[1];
-    if (!std::isfinite(y)) [[unlikely]] f = LowCut{};
-    return y;
+  // Audio thread. Frames at one shelf and beat, gain factor and feedback
+  // from `levels`. Between the frame that ends a beat and the one that
+  // wraps the delay line, the quiet side stays, the line is read and
+  // written at consecutive samples and nothing needs checking: such a
+  // stretch runs as a plain loop, and the frame at its end takes the full
+  // bookkeeping. Filter memory and beat counter are held in locals.
+  template <class Output, class Levels>
+  void runFrames(const float* inL, const float* inR, float* outL, float* outR, int32_t n,
+                 const FrameSettings& settings, const echo_lanes::Settings& lanes,
+                 const Levels& levels) {
+    beat::EchoBeat echo = echoBeat;
+    echo_lanes::LowCutState cut = loadLowCut();
+    const bool unitShelf =
+        kShelfGainCoefficients[static_cast<std::size_t>(settings.shelf)] == 1.0f;
+    const int32_t perBeat = settings.beat.perBeat;
+    const int32_t delay = settings.beat.delay;
+    int32_t i = 0;
+    while (i < n) {
+      const int32_t run = stretchLength(n - i, perBeat - int64_t{1} - echo.beatCount,
+                                        delay - int64_t{1} - delayMemory.cursor());
+      if (run > 0) {
+        stretch<Output>(inL + i, inR + i, outL + i, outR + i, &delayMemory.left(),
+                        &delayMemory.right(), run, lanes, levels.from(i), unitShelf,
+                        echo.echoSide == beat::EchoBeat::kRightAttenuated, cut);
+        echo.beatCount += run;
+        delayMemory.skip(run);
+        i += run;
+        if (i == n) break;
+      }
+      echo.count(perBeat);
+      const echo_lanes::Settings frame = levels.frame(lanes, i);
+      echo_lanes::echoFrame<Output>(echo_lanes::scaledInput(inL + i, inR + i, frame), outL + i,
+                                    outR + i, &delayMemory.left(), &delayMemory.right(), frame,
+                                    sideFactors(echo), kEchoLevel, cut);
+      delayMemory.advance(delay);
+      ++i;
+    }
+    echoBeat = echo;
+    storeLowCut(cut);
+  }
+
+  // Frames that can run before the beat counter or the cursor needs its
+  // check: the fewest of what is left of the block and the room of each.
+  static int32_t stretchLength(int32_t left, int64_t beatRoom, int64_t lineRoom) {
+    const int64_t room = std::min({int64_t{left}, beatRoom, lineRoom});
+    return room > 0 ? static_cast<int32_t>(room) : 0;
+  }
+
+  // Audio thread. `n` frames with neither a beat end nor a wrap among
+  // them.
+  template <class Output, class Levels>
+  static void stretch(const float* inL, const float* inR, float* outL, float* outR, float* lineL,
+                      float* lineR, int32_t n, const echo_lanes::Settings& lanes,
+                      const Levels& levels, bool unitShelf, bool rightQuiet,
+                      echo_lanes::LowCutState& cut) {
+    using echo_lanes::stretch;
+    const auto run = [&](auto kernel) {
+      kernel(inL, inR, outL, outR, lineL, lineR, n, lanes, levels, kQuietSideFactor, kEchoLevel,
+             cut);
+    };
+    if (unitShelf) {
+      rightQuiet ? run(stretch<Output, true, true, Levels>)
+                 : run(stretch<Output, true, false, Levels>);
+    } else {
+      rightQuiet ? run(stretch<Output, false, true, Levels>)
+                 : run(stretch<Output, false, false, Levels>);
+    }
+  }
+
+  static echo_lanes::Settings lanesOf(const FrameSettings& settings) {
+    const auto shelf = static_cast<std::size_t>(settings.shelf);
+    return echo_lanes::settings(kShelfGainCoefficients[shelf], kShelfYCoefficients[shelf],
+                                settings.gain, settings.feedback);
+  }
+
+  static __m128d sideFactors(const beat::EchoBeat& echo) {
+    return echo_lanes::sideFactors(echo.echoSide == beat::EchoBeat::kRightAttenuated,
+                                   kQuietSideFactor);
+  }
+
+  echo_lanes::LowCutState loadLowCut() const {
+    return {_mm_cvtps_pd(_mm_setr_ps(lowCutIn_[0], lowCutIn_[1], 0.0f, 0.0f)),
+            _mm_cvtps_pd(_mm_setr_ps(lowCutOut_[0], lowCutOut_[1], 0.0f, 0.0f))};
+  }
+
+  void storeLowCut(const echo_lanes::LowCutState& cut) {
+    const __m128 in = _mm_cvtpd_ps(cut.in);
+    const __m128 out = _mm_cvtpd_ps(cut.out);
+    lowCutIn_ = {echo_lanes::lane0(in), echo_lanes::lane1(in)};
+    lowCutOut_ = {echo_lanes::lane0(out), echo_lanes::lane1(out)};
   }
 
   // Audio thread. shelfIndex, scanned again only when the value changes.
@@ -168,7 +251,9 @@ class Morvane : public BeatEcho<Morvane> {
     return shelf_;
   }
 
-  std::array<LowCut, 2> lowCut_{};
+  // The low cut's memory per channel: the last scaled input and output.
+  std::array<float, 2> lowCutIn_{};
+  std::array<float, 2> lowCutOut_{};
   uint32_t shelfCutoffBits_ = std::bit_cast<uint32_t>(0.0f);
   int shelf_ = shelfIndex(0.0f);
 };

@@ -12,6 +12,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <new>
 
 #include <bit>
@@ -97,17 +98,31 @@ class BeatEcho : public StereoEffect<Derived, 4> {
   // Audio thread. The beat of a tempo, in whole beats per minute or exact,
   // at a sample rate and memory length: worked out again only when one of
   // them changed since the last call for the same kind of tempo, so the
-  // values are always those of the arithmetic itself.
+  // values are always those of the arithmetic itself. In whole beats only
+  // the whole number of beats per minute counts, so a gliding tempo is
+  // worked out again only when that number changes.
   template <bool WholeBeats>
   const BeatSamples& beatSamples(float tempo, double rate) {
     BeatCache& cache = beatCaches_[WholeBeats ? 1 : 0];
     const uint32_t bits = std::bit_cast<uint32_t>(tempo);
     const int32_t memory = delayMemory.length();
-    if (!cache.valid || bits != cache.tempoBits || rate != cache.rate || memory != cache.memory) {
+    // A float times 300 is exact in double: the product the whole beats
+    // are the floor of.
+    const double bpm = static_cast<double>(tempo) * beat::kBpmPerUnit;
+    const bool sameTempo =
+        bits == cache.tempoBits || (WholeBeats && bpm >= cache.bpmFrom && bpm < cache.bpmTo);
+    if (!cache.valid || !sameTempo || rate != cache.rate || memory != cache.memory) {
       const float msPerBeat = WholeBeats ? beat::msPerWholeBeat(tempo) : beat::msPerExactBeat(tempo);
       cache.beat.perBeat = beat::samplesPerBeat(rate, msPerBeat);
       cache.beat.delay = beat::delayLength(msPerBeat, memory);
       cache.tempoBits = bits;
+      if constexpr (WholeBeats) {
+        // Every product in [from, to) has the same floor, hence the same
+        // beat; below 2 every product counts as 1 BPM.
+        const double whole = std::floor(bpm);
+        cache.bpmFrom = whole >= 1.0 ? whole : -std::numeric_limits<double>::infinity();
+        cache.bpmTo = whole >= 1.0 ? whole + 1.0 : 2.0;
+      }
       cache.rate = rate;
       cache.memory = memory;
       cache.valid = true;
@@ -123,6 +138,9 @@ class BeatEcho : public StereoEffect<Derived, 4> {
   struct BeatCache {
     bool valid = false;
     uint32_t tempoBits = 0;
+    // Whole beats only: the tempo products that give the cached beat.
+    double bpmFrom = 0.0;
+    double bpmTo = 0.0;
     double rate = 0.0;
     int32_t memory = 0;
     BeatSamples beat;

@@ -80,6 +80,11 @@ class StereoDelayMemory {
     if (++cursor_ >= delayLength) cursor_ = 0;
   }
 
+  // Audio thread. Moves the cursor on by `frames` samples at once, as that
+  // many advances would when none of them wraps: the caller keeps
+  // cursor() + frames below the delay length.
+  void skip(int32_t frames) { cursor_ += frames; }
+
  private:
   void silence() {
     if (hasMemory()) {
