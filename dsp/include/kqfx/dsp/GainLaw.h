@@ -15,6 +15,7 @@ namespace kqfx {
 template <int GainRange, bool ZeroIsSilence = false>
 struct GainLaw {
   static constexpr int kRange = GainRange;
+  static constexpr bool kZeroIsSilence = ZeroIsSilence;
 
   // Decibels shown for a parameter value.
   static float gain2display(float x) {
