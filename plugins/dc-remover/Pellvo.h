@@ -29,6 +29,25 @@ class Pellvo final : public StereoEffect<Pellvo, 1> {
       sampleCount_.advance(n);
       return;
     }
+    if (sampleCount_.value() >= 0) {
+      // A glide: the frames' gains are worked out a stretch at a time, side
+      // by side; every frame count is above 0, so every sample is filtered.
+      DcFilter left = dc_.channel(0);
+      DcFilter right = dc_.channel(1);
+      for (int32_t done = 0; done < n; done += kStretch) {
+        const int32_t m = n - done < kStretch ? n - done : kStretch;
+        float gains[kStretch];
+        gainFactor_.factors(gain, gains, m);
+        for (int32_t i = 0; i < m; ++i) {
+          Output::store(outL[done + i], left.filter(gains[i] * inL[done + i]));
+          Output::store(outR[done + i], right.filter(gains[i] * inR[done + i]));
+        }
+      }
+      dc_.channel(0) = left;
+      dc_.channel(1) = right;
+      sampleCount_.advance(n);
+      return;
+    }
     for (int32_t i = 0; i < n; ++i) {
       gain.tick();
       const int32_t count = sampleCount_.next();
@@ -63,6 +82,7 @@ class Pellvo final : public StereoEffect<Pellvo, 1> {
   void restart() { sampleCount_.restart(); }
 
  private:
+  static constexpr int32_t kStretch = 64;
   SaturatingFrameCount sampleCount_;
   DcRemover dc_;
   CachedGain<Gain> gainFactor_;

@@ -49,13 +49,19 @@ class Grubbel final : public StereoEffect<Grubbel, 2> {
       limit.skipTicks(n);
       return;
     }
-    for (int32_t i = 0; i < n; ++i) {
-      gain.tick();
-      limit.tick();
-      const float ceiling = limit.getCurrentValue();
-      const float g = gainFactor_.factor(gain.getCurrentValue());
-      Output::store(outL[i], limitTo(g * inL[i], ceiling));
-      Output::store(outR[i], limitTo(g * inR[i], ceiling));
+    // A glide: the frames' gains and ceilings are worked out a stretch at
+    // a time, the gains side by side.
+    for (int32_t done = 0; done < n; done += kStretch) {
+      const int32_t m = n - done < kStretch ? n - done : kStretch;
+      float gains[kStretch];
+      float ceilings[kStretch];
+      gainFactor_.factors(gain, gains, m);
+      limit.nextValues(ceilings, m);
+      for (int32_t i = 0; i < m; ++i) {
+        const int32_t frame = done + i;
+        Output::store(outL[frame], limitTo(gains[i] * inL[frame], ceilings[i]));
+        Output::store(outR[frame], limitTo(gains[i] * inR[frame], ceilings[i]));
+      }
     }
   }
 
@@ -68,6 +74,7 @@ class Grubbel final : public StereoEffect<Grubbel, 2> {
   }
 
  private:
+  static constexpr int32_t kStretch = 64;
   CachedGain<Gain> gainFactor_;
 };
 

@@ -7,6 +7,8 @@
 #include <bit>
 #include <cstdint>
 
+#include "kqfx/dsp/SmoothParameter.h"
+
 namespace kqfx {
 
 template <class Law>
@@ -18,6 +20,24 @@ class CachedGain {
       factor_ = Law::gain2factor(value);
     }
     return factor_;
+  }
+
+  // The factors of the smoother's next n values (n ticks of it), written to
+  // out[0..n-1]. A steady smoother's factor is worked out once; a gliding
+  // one's side by side. Audio thread.
+  void factors(SmoothParameter& smoother, float* out, int32_t n) {
+    if (n <= 0) return;
+    if (smoother.isSteady()) {
+      const float f = factor(smoother.getCurrentValue());
+      for (int32_t i = 0; i < n; ++i) out[i] = f;
+      smoother.skipTicks(n);
+      return;
+    }
+    smoother.nextValues(out, n);
+    const float last = out[n - 1];
+    Law::gain2factors(out, out, n);
+    bits_ = std::bit_cast<uint32_t>(last);
+    factor_ = out[n - 1];
   }
 
  private:

@@ -6,13 +6,16 @@
 //   GainLaw<24, true>  the echoes: as above, but exactly 0 gives silence
 // Pure functions; any thread.
 
-#include <cmath>
+#include <cstdint>
+
+#include "kqfx/dsp/DecibelFactor.h"
 
 namespace kqfx {
 
 template <int GainRange, bool ZeroIsSilence = false>
 struct GainLaw {
   static constexpr int kRange = GainRange;
+  static constexpr bool kZeroIsSilence = ZeroIsSilence;
 
   // Decibels shown for a parameter value.
   static float gain2display(float x) {
@@ -20,14 +23,20 @@ struct GainLaw {
     return static_cast<float>(static_cast<double>(d) * GainRange);
   }
 
-  // The gain factor: 10^(dB / 10). The exponent divides by 10, so the span
-  // of factors is wider than the decibels shown suggest; 0.5 gives 1.
+  // The gain factor: float(pow(10.0, double(dB) / 10.0)). The exponent
+  // divides by 10, so the span of factors is wider than the decibels shown
+  // suggest; 0.5 gives 1.
   static float gain2factor(float x) {
     if constexpr (ZeroIsSilence) {
       if (x == 0.0f) return 0.0f;
     }
-    const float d = gain2display(x);
-    return static_cast<float>(std::pow(10.0, static_cast<double>(d) / 10.0));
+    return decibelFactor(gain2display(x));
+  }
+
+  // out[i] = gain2factor(x[i]) for n values, several side by side. No
+  // allocation, locks or system calls: fit for the audio thread.
+  static void gain2factors(const float* x, float* out, int32_t n) {
+    parameterGainFactors(x, out, n, static_cast<float>(GainRange), ZeroIsSilence);
   }
 };
 

@@ -105,6 +105,37 @@ class SmoothParameter {
                      : tickCount_ + n;
   }
 
+  // Audio thread: n ticks at once (n >= 0), writing the current value
+  // after each into values[0..n-1]: exactly what n times tick() then
+  // getCurrentValue() give, the end of the glide included. The values of
+  // a glide do not depend on each other, so the loop has no chain. As
+  // with skipTicks, a write from another thread that lands during these
+  // frames is taken up at the next call instead of at the frame it landed
+  // on.
+  void nextValues(float* values, int32_t n) {
+    takeRequest();
+    if (n <= 0) return;
+    int32_t i = 0;
+    if (rampLength_ > 0 && tickCount_ < rampLength_ - 1) {
+      // Ticks that leave the count below the ramp length.
+      const int32_t along = rampLength_ - 1 - tickCount_ < n ? rampLength_ - 1 - tickCount_ : n;
+      const double start = static_cast<double>(startValue_);
+      const double step = static_cast<double>(stepSize_);
+      const int32_t first = tickCount_ + 1;
+      for (; i < along; ++i) {
+        values[i] = static_cast<float>(start + static_cast<double>(first + i) * step);
+      }
+      currentValue_ = values[along - 1];
+    }
+    if (i < n) {
+      // The glide has ended (or there is none): ticks give the target, or
+      // leave the value alone without a ramp.
+      if (rampLength_ > 0) currentValue_ = targetValue_;
+      for (; i < n; ++i) values[i] = currentValue_;
+    }
+    skipTicks(n);
+  }
+
   int32_t rampLength() const { return rampLength_; }
   int32_t ticksSinceChange() const { return tickCount_; }
 
