@@ -60,13 +60,40 @@ class Tallisk : public BeatEcho<Tallisk> {
       skipAllTicks(n);
       return;
     }
-    renderFrames<kWithDirectSignal>(inL, inR, outL, outR, n, [&] {
-      gain.tick();
-      tempo.tick();
-      depth.tick();
-      spread.tick();
-      return settingsNow();
-    });
+    // A glide: each stretch of frames gathers its parameter values first
+    // (the smoothers do not depend on the signal), the gains side by side,
+    // a steady tempo's beat once.
+    for (int32_t done = 0; done < n; done += kStretch) {
+      const int32_t m = n - done < kStretch ? n - done : kStretch;
+      float gains[kStretch];
+      float tempos[kStretch];
+      float depths[kStretch];
+      float spreads[kStretch];
+      if constexpr (kWithDirectSignal) {
+        gainFactor.factors(gain, gains, m);
+      } else {
+        gain.nextValues(gains, m);
+      }
+      const bool tempoSteady = tempo.isSteady();
+      if (tempoSteady) {
+        tempos[0] = tempo.getCurrentValue();
+        tempo.skipTicks(m);
+      } else {
+        tempo.nextValues(tempos, m);
+      }
+      depth.nextValues(depths, m);
+      spread.nextValues(spreads, m);
+      const BeatSamples steadyBeat = beatSamples<!kWithDirectSignal>(tempos[0], rate);
+      int32_t frame = 0;
+      renderFrames<kWithDirectSignal>(
+          inL + done, inR + done, outL + done, outR + done, m, [&] {
+            const auto j = static_cast<std::size_t>(frame++);
+            return FrameSettings{
+                kWithDirectSignal ? gains[j] : 0.0f,
+                tempoSteady ? steadyBeat : beatSamples<!kWithDirectSignal>(tempos[j], rate),
+                spreads[j], depths[j]};
+          });
+    }
   }
 
   // Host thread.
@@ -74,6 +101,9 @@ class Tallisk : public BeatEcho<Tallisk> {
     float2string(static_cast<float>(static_cast<double>(target) * 100.0), text);
   }
  private:
+  // Frames whose settings a glide gathers at a time.
+  static constexpr int32_t kStretch = 64;
+
   // What one frame reads from the parameters.
   struct FrameSettings {
     float gain;
