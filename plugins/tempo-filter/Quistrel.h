@@ -62,10 +62,29 @@ class Quistrel final : public StereoEffect<Quistrel, 6> {
     SmoothParameter& cutoffLo = smoother(kCutoffLo);
     SmoothParameter& resonance = smoother(kResonance);
     if (allSteady() && sweepsInStep()) {
-      renderSteady<Output>(inL, inR, outL, outR, n, gainFactor_.factor(gain.getCurrentValue()),
-                           lfoTime(), cutoffHi.getCurrentValue(), cutoffLo.getCurrentValue(),
-                           resonance.getCurrentValue());
+      const float g = gainFactor_.factor(gain.getCurrentValue());
+      renderSteady<Output>(inL, inR, outL, outR, n, lfoTime(), cutoffHi.getCurrentValue(),
+                           cutoffLo.getCurrentValue(), resonance.getCurrentValue(),
+                           [g](float* gains, int32_t frames) {
+                             for (int32_t i = 0; i < frames; ++i) gains[i] = g;
+                           });
       skipAllTicks(n);
+      return;
+    }
+    if (cutoffHi.isSteady() && cutoffLo.isSteady() && resonance.isSteady() && tempo.isSteady() &&
+        everyN.isSteady() && sweepsInStep()) {
+      // Only the gain glides: its factors are worked out a stretch at a
+      // time, side by side, and the rest runs as in a steady block.
+      renderSteady<Output>(inL, inR, outL, outR, n, lfoTime(), cutoffHi.getCurrentValue(),
+                           cutoffLo.getCurrentValue(), resonance.getCurrentValue(),
+                           [this, &gain](float* gains, int32_t frames) {
+                             gainFactor_.factors(gain, gains, frames);
+                           });
+      cutoffHi.skipTicks(n);
+      cutoffLo.skipTicks(n);
+      resonance.skipTicks(n);
+      tempo.skipTicks(n);
+      everyN.skipTicks(n);
       return;
     }
     for (int32_t i = 0; i < n; ++i) {
@@ -95,15 +114,17 @@ class Quistrel final : public StereoEffect<Quistrel, 6> {
     }
   }
 
-  // Audio thread. A block at steady parameters, whose two sweeps are in
-  // the same state: one sweep stands for both (they would take the same
-  // steps), the sweep length is read once, and sweep and filter memory stay
-  // in locals. Per sample the same arithmetic as filterIt. A write of
-  // "Tempo" or "Every n" from another thread during the block takes effect
-  // from the next block on.
-  template <class Output>
+  // Audio thread. A block at steady parameters (the gain aside), whose two
+  // sweeps are in the same state: one sweep stands for both (they would
+  // take the same steps), the sweep length is read once, and sweep and
+  // filter memory stay in locals. `fillGains(gains, frames)` answers the
+  // next frames' gain factors. Per sample the same arithmetic as filterIt.
+  // A write of "Tempo" or "Every n" from another thread during the block
+  // takes effect from the next block on.
+  template <class Output, class FillGains>
   void renderSteady(const float* inL, const float* inR, float* outL, float* outR, int32_t n,
-                    float g, uint32_t length, float cutoffHi, float cutoffLo, float resonance) {
+                    uint32_t length, float cutoffHi, float cutoffLo, float resonance,
+                    FillGains fillGains) {
     TriangleSweep lfo = lfo_[0];
     LadderFilter left = filter_[0];
     LadderFilter right = filter_[1];
@@ -114,10 +135,12 @@ class Quistrel final : public StereoEffect<Quistrel, 6> {
     constexpr int32_t kStretch = 64;
     std::array<float, kStretch> m;
     std::array<LadderFilter::Step, kStretch> steps;
+    std::array<float, kStretch> gains;
     bool lengthChanged = lfo.lastLength() != length;
     for (int32_t start = 0; start < n; start += kStretch) {
       const int32_t frames = n - start < kStretch ? n - start : kStretch;
       lfo.next(length, m.data(), frames);
+      fillGains(gains.data(), frames);
       for (int32_t j = 0; j < frames; ++j) {
         const auto k = static_cast<std::size_t>(j);
         const float f = static_cast<float>(1.16 * (lo + static_cast<double>(m[k]) * range));
@@ -128,6 +151,7 @@ class Quistrel final : public StereoEffect<Quistrel, 6> {
         const LadderFilter::Step& step = steps[static_cast<std::size_t>(j)];
         const float f = step.cutoff;
         if (lengthChanged) left.followCutoffJump(f);
+        const float g = gains[static_cast<std::size_t>(j)];
         Output::store(outL[i], left.process(g * inL[i], step));
         if (lengthChanged) right.followCutoffJump(f);
         Output::store(outR[i], right.process(g * inR[i], step));
