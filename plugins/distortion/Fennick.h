@@ -203,16 +203,13 @@ class Fennick final : public StereoEffect<Fennick, 4> {
     float factor;
   };
   // The gain factors of a block whose gain glides: the next frames' ticks,
-  // a chunk at a time.
+  // a chunk at a time, worked out side by side.
   class GlidingGain {
    public:
     static constexpr bool kSteady = false;
     GlidingGain(SmoothParameter& gain, CachedGain<Gain>& law) : gain_(gain), law_(law) {}
     shaper::GainPerSample next(int32_t m) {
-      for (int32_t i = 0; i < m; ++i) {
-        gain_.tick();
-        factors_[i] = law_.factor(gain_.getCurrentValue());
-      }
+      law_.factors(gain_, factors_, m);
       return {factors_};
     }
 
