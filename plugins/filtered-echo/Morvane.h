@@ -47,9 +47,10 @@ class Morvane : public BeatEcho<Morvane> {
 
   // Audio thread. Output overwrites or adds. When every smoother is steady
   // for the whole block, the gain factor, beat, shelf and feedback are
-  // worked out once for it. Otherwise the smoothers that glide are ticked
-  // frame by frame; those that were steady at the start of the block keep
-  // their value through it. Either way the frames run in stretches between
+  // worked out once for it. When only gain and feedback glide, their next
+  // values are gathered a chunk at a time. Otherwise the smoothers that
+  // glide are ticked frame by frame. Smoothers that were steady at the
+  // start of the block keep their value through it. Either way the frames run in stretches between
   // beat ends, delay-line wraps and changes of shelf or beat.
   template <class Output>
   void render(const float* inL, const float* inR, float* outL, float* outR, int32_t n) {
@@ -70,6 +71,10 @@ class Morvane : public BeatEcho<Morvane> {
       const echo_lanes::Settings lanes = lanesOf(atStart);
       runFrames<Output>(inL, inR, outL, outR, n, atStart, lanes,
                         echo_lanes::FixedLevels{lanes.gain, lanes.feedback});
+    } else if (!tempoGlides && !cutoffGlides) {
+      // Beat and shelf hold for the whole block: only gain and feedback
+      // glide, and their values are gathered a chunk at a time.
+      renderLevelsGliding<Output>(inL, inR, outL, outR, n, atStart, gainGlides, feedbackGlides);
     } else {
       // Only what depends on a gliding smoother is worked out again.
       FrameSettings now = atStart;
@@ -111,6 +116,29 @@ class Morvane : public BeatEcho<Morvane> {
   static float ticked(SmoothParameter& smoother) {
     smoother.tick();
     return smoother.getCurrentValue();
+  }
+
+  // Audio thread. A block at one shelf and beat while gain or feedback
+  // glides (the other keeps its value from the start of the block). Each
+  // chunk's gain factors and feedbacks are the smoothers' next values,
+  // gathered side by side (as many ticks as frames) before the chunk runs.
+  template <class Output>
+  void renderLevelsGliding(const float* inL, const float* inR, float* outL, float* outR,
+                           int32_t n, const FrameSettings& settings, bool gainGlides,
+                           bool feedbackGlides) {
+    constexpr int32_t kChunk = 64;
+    alignas(16) float gains[kChunk];
+    alignas(16) float feedbacks[kChunk];
+    if (!gainGlides) std::fill_n(gains, kChunk, settings.gain);
+    if (!feedbackGlides) std::fill_n(feedbacks, kChunk, settings.feedback);
+    const echo_lanes::Settings lanes = lanesOf(settings);
+    for (int32_t done = 0; done < n; done += kChunk) {
+      const int32_t m = std::min(n - done, kChunk);
+      if (gainGlides) gainFactor.factors(smoother(kInputGain), gains, m);
+      if (feedbackGlides) smoother(kFeedback).nextValues(feedbacks, m);
+      runFrames<Output>(inL + done, inR + done, outL + done, outR + done, m, settings, lanes,
+                        echo_lanes::FrameLevels{gains, feedbacks});
+    }
   }
 
   // Audio thread. A block while parameters glide, in chunks of frames

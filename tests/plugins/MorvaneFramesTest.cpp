@@ -38,6 +38,9 @@ struct Scenario {
   // Input frames replaced by a bad value: (frame, channel mask, value).
   std::vector<std::tuple<int32_t, int, float>> badSamples = {};
   int32_t frames = 60000;
+  // Parameter writes during the render: (frame, index, value), each made
+  // before the first block that starts at or after its frame.
+  std::vector<std::tuple<int32_t, int32_t, float>> automation = {};
 };
 
 void PrintTo(const Scenario& s, std::ostream* os) { *os << s.name; }
@@ -79,6 +82,34 @@ std::vector<Scenario> scenarios() {
        {{20000, 1, kInf}, {20001, 2, kNaN}, {33333, 3, kNaN}}},
       // A feedback far above 1 overflows the lines, which keep silence.
       {"LinesThatOverflow", {{1, 1.0f}, {2, 0.1f}, {3, 1.0e30f}}, kOddBlocks},
+      // Once tempo and cutoff have settled, gain and feedback glide on
+      // their own: together, one after the other, a glide ending inside a
+      // block, another write landing while one is still under way.
+      {"GainAndFeedbackGlideAloneOddBlocks",
+       {{1, 1.0f}, {2, 0.1f}},
+       kOddBlocks,
+       Buffers::Separate,
+       44100.0f,
+       {},
+       90000,
+       {{17000, 0, 0.9f}, {17000, 3, 0.7f}, {40000, 3, 0.05f}, {47000, 0, 0.1f},
+        {58000, 0, 0.0f}, {70000, 3, 0.95f}}},
+      {"GainAndFeedbackGlideAloneUnfilteredAdding",
+       {{1, 0.9f}, {2, 0.0f}},
+       {7, 61, 64, 65, 129, 1},
+       Buffers::Adding,
+       44100.0f,
+       {},
+       60000,
+       {{16500, 0, 0.75f}, {16500, 3, 0.9f}, {30000, 0, 0.3f}, {45000, 3, 0.1f}}},
+      {"FeedbackGlidesAloneInPlace",
+       {{1, 0.7f}, {2, 0.5f}},
+       {512, 333},
+       Buffers::InPlace,
+       44100.0f,
+       {},
+       50000,
+       {{17000, 3, 0.85f}, {36000, 3, 0.2f}}},
   };
 }
 
@@ -113,8 +144,17 @@ TEST_P(MorvaneFramesTest, EveryOutputSampleIsThatOfTheModel) {
   }
   const std::array<std::vector<float>, 2> input = in;
 
+  std::vector<std::tuple<std::size_t, int32_t, float>> written;
+  std::size_t nextWrite = 0;
   std::size_t start = 0;
   for (std::size_t b = 0; start < frames; ++b) {
+    for (; nextWrite < s.automation.size() &&
+           static_cast<std::size_t>(std::get<0>(s.automation[nextWrite])) <= start;
+         ++nextWrite) {
+      const auto& [frame, index, value] = s.automation[nextWrite];
+      plugin.setParameter(index, value);
+      written.emplace_back(start, index, value);
+    }
     const auto n = std::min(static_cast<std::size_t>(s.blocks[b % s.blocks.size()]), frames - start);
     float* inputs[2] = {in[0].data() + start, in[1].data() + start};
     float* outputs[2] = {out[0].data() + start, out[1].data() + start};
@@ -130,7 +170,12 @@ TEST_P(MorvaneFramesTest, EveryOutputSampleIsThatOfTheModel) {
     start += n;
   }
 
+  ASSERT_EQ(written.size(), s.automation.size());
+  std::size_t modelWrite = 0;
   for (std::size_t i = 0; i < frames; ++i) {
+    for (; modelWrite < written.size() && std::get<0>(written[modelWrite]) == i; ++modelWrite) {
+      model.setParameter(std::get<1>(written[modelWrite]), std::get<2>(written[modelWrite]));
+    }
     std::array<float, 2> expected = model.frame(input[0][i], input[1][i]);
     if (s.buffers == Buffers::Adding) {
       expected = {prefill[0] + expected[0], prefill[1] + expected[1]};
