@@ -85,9 +85,9 @@ class CombBank {
     }
     // For a damping that changes from frame to frame: the bank's damping
     // and its complement as they are for the next frame.
-    void setDamping(float damp, float dampComplement) {
-      damp_ = Lanes::broadcast(static_cast<double>(damp));
-      dampComplement_ = Lanes::broadcast(static_cast<double>(dampComplement));
+    void setDamping(float frameDamp, float frameDampComplement) {
+      damp_ = Lanes::broadcast(static_cast<double>(frameDamp));
+      dampComplement_ = Lanes::broadcast(static_cast<double>(frameDampComplement));
     }
     // After the bank was cleared.
     void reloadState() {

@@ -280,15 +280,15 @@ class revmodel::Stretch {
     // mirror image.
     const Doubles netLD = Lanes::widen(netL);
     const Doubles netRD = Lanes::widen(netR);
-    const Doubles wetDirect = Lanes::broadcast(wetDirect_);
-    const Doubles wetCross = Lanes::broadcast(wetCross_);
-    const Doubles dry = Lanes::broadcast(dry_);
+    const Doubles wetDirectLanes = Lanes::broadcast(wetDirect_);
+    const Doubles wetCrossLanes = Lanes::broadcast(wetCross_);
+    const Doubles dryLanes = Lanes::broadcast(dry_);
     const __m128 sumsL = Lanes::narrow(Lanes::add(
-        Lanes::add(Lanes::mul(netLD, wetDirect), Lanes::mul(netRD, wetCross)),
-        Lanes::mul(inLD, dry)));
+        Lanes::add(Lanes::mul(netLD, wetDirectLanes), Lanes::mul(netRD, wetCrossLanes)),
+        Lanes::mul(inLD, dryLanes)));
     const __m128 sumsR = Lanes::narrow(Lanes::add(
-        Lanes::add(Lanes::mul(netRD, wetDirect), Lanes::mul(netLD, wetCross)),
-        Lanes::mul(inRD, dry)));
+        Lanes::add(Lanes::mul(netRD, wetDirectLanes), Lanes::mul(netLD, wetCrossLanes)),
+        Lanes::mul(inRD, dryLanes)));
     if (_mm_movemask_ps(_mm_and_ps(finiteLanes(sumsL), finiteLanes(sumsR))) != 0xF)
         [[unlikely]] {
       troubledFour(offset, settings, inL, inR, netL, netR, sumsL, sumsR);
