@@ -100,8 +100,9 @@ class Fennick final : public StereoEffect<Fennick, 4> {
     }
   }
 
+  // Everything inlined: the shaping loops are the effect's hot path.
   template <class Output, class L, class Gains>
-  void renderCurve(const float* inL, const float* inR, float* outL, float* outR, int32_t n,
+  [[gnu::flatten]] void renderCurve(const float* inL, const float* inR, float* outL, float* outR, int32_t n,
                    Gains& gains, float type, float zeta, float blast) {
     switch (shaper::curveFor(type)) {
       case shaper::Curve::Saturate:

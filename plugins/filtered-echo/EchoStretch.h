@@ -98,8 +98,9 @@ struct Stretch : Frame<L> {
   // nothing and is left out.
   // Gain factor and feedback come from `levels`; the shelf's coefficients
   // from `s`.
+  // Inlined where it is called: the stretch loop is the effect's hot path.
   template <class Output, bool UnitShelf, bool RightQuiet, class Levels>
-  static void stretch(const float* inL, const float* inR, float* outL, float* outR, float* lineL,
+  [[gnu::always_inline]] static inline void stretch(const float* inL, const float* inR, float* outL, float* outR, float* lineL,
                       float* lineR, int32_t n, const Settings& s, const Levels& levels,
                       double quietFactor, double echoLevelValue, LowCutState& state) {
     const Doubles quiet = L::splatDoubles(quietFactor);

@@ -237,22 +237,21 @@ class Morvane : public BeatEcho<Morvane> {
   // Audio thread. `n` frames with neither a beat end nor a wrap among
   // them.
   template <class Output, class L, class Levels>
-  static void stretch(const float* inL, const float* inR, float* outL, float* outR, float* lineL,
+  [[gnu::flatten]] static void stretch(const float* inL, const float* inR, float* outL, float* outR, float* lineL,
                       float* lineR, int32_t n, const typename echo_lanes::Frame<L>::Settings& lanes,
                       const Levels& levels, bool unitShelf, bool rightQuiet,
                       typename echo_lanes::Frame<L>::LowCutState& cut) {
     using Lanes = echo_lanes::Stretch<L>;
-    const auto run = [&](auto kernel) {
-      kernel(inL, inR, outL, outR, lineL, lineR, n, lanes, levels, kQuietSideFactor, kEchoLevel,
-             cut);
-    };
+#define KQFX_MORVANE_STRETCH(unit, right)                                                 \
+  Lanes::template stretch<Output, unit, right, Levels>(inL, inR, outL, outR, lineL, lineR, n, \
+                                                       lanes, levels, kQuietSideFactor,    \
+                                                       kEchoLevel, cut)
     if (unitShelf) {
-      rightQuiet ? run(Lanes::template stretch<Output, true, true, Levels>)
-                 : run(Lanes::template stretch<Output, true, false, Levels>);
+      rightQuiet ? KQFX_MORVANE_STRETCH(true, true) : KQFX_MORVANE_STRETCH(true, false);
     } else {
-      rightQuiet ? run(Lanes::template stretch<Output, false, true, Levels>)
-                 : run(Lanes::template stretch<Output, false, false, Levels>);
+      rightQuiet ? KQFX_MORVANE_STRETCH(false, true) : KQFX_MORVANE_STRETCH(false, false);
     }
+#undef KQFX_MORVANE_STRETCH
   }
 
   template <class L>
