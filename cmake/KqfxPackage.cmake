@@ -14,7 +14,10 @@ endif()
 
 # One date for everything dated in the package: the commit's, as
 # reproducible builds expect (SOURCE_DATE_EPOCH wins when set).
-if(DEFINED ENV{SOURCE_DATE_EPOCH})
+# tools/package passes it on every configure, so a build folder made at an
+# earlier commit takes up the new date.
+if(DEFINED KQFX_SOURCE_DATE_EPOCH)
+elseif(DEFINED ENV{SOURCE_DATE_EPOCH})
   set(KQFX_SOURCE_DATE_EPOCH $ENV{SOURCE_DATE_EPOCH})
 else()
   execute_process(COMMAND git -C ${CMAKE_SOURCE_DIR} log -1 --format=%ct
