@@ -8,6 +8,8 @@
 #include <map>
 #include <stdexcept>
 
+#include "PortLaw.h"
+
 namespace kqfx::lv2 {
 namespace {
 
@@ -143,6 +145,21 @@ double onCurve(const ScannedPort& port, double x) {
   return port.logarithmic ? port.offset + port.scale * std::log10(x) : port.offset + x * port.scale;
 }
 
+// The shortest decimal port value that the adapter turns back into exactly
+// `x`, so that presets and defaults read as a user would type them.
+double shortestShown(const ScannedPort& port, float x) {
+  const PortLaw law{port.logarithmic ? PortShape::logarithmic : PortShape::linear,
+                    port.offset, port.scale, port.minimum, nullptr, 0};
+  const double exact = onCurve(port, x);
+  for (int digits = 1; digits < 17; ++digits) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%.*g", digits, exact);
+    const double candidate = std::strtod(text, nullptr);
+    if (law.normalizedOf(static_cast<float>(candidate)) == x) return candidate;
+  }
+  return exact;
+}
+
 // Whether every text lies on the port's curve to its last digit; a text
 // that is no number is allowed at 0 only, and becomes a scale point.
 bool textsOnCurve(ScannedPort& port, const TextScan& scan) {
@@ -187,8 +204,7 @@ void deriveCurve(ScannedPort& port, const TextScan& scan, float initial) {
   port.minimum = port.logarithmic ? std::round(onCurve(port, gridValue(1))) : port.offset;
   port.maximum = onCurve(port, 1.0);
   for (ScalePoint& point : port.scalePoints) point.value = port.minimum;
-  port.defaultValue = initial > 0.0f || !port.logarithmic ? std::stod(numberText(onCurve(port, initial)))
-                                                          : port.minimum;
+  port.defaultValue = initial > 0.0f || !port.logarithmic ? shortestShown(port, initial) : port.minimum;
 }
 
 }  // namespace
@@ -212,7 +228,7 @@ double portValueOf(host::PluginInstance& effect, int32_t index, const ScannedPor
   effect.setParameter(index, normalized);
   if (!port.stepped) {
     if (port.logarithmic && !(normalized > 0.0f)) return port.minimum;
-    return std::stod(numberText(onCurve(port, normalized)));
+    return shortestShown(port, normalized);
   }
   const std::string text = trimmed(effect.parameterDisplay(index));
   for (const ScannedStep& step : port.steps) {
