@@ -245,7 +245,7 @@ const char* kindTitle(const std::string& kind) {
   if (kind == "response") return "frequency response";
   if (kind == "decay") return "impulse response and decay (T30 per octave band)";
   if (kind == "harmonics") return "harmonic distortion of a 1 kHz sine (spectrum at -6 dBFS)";
-  if (kind == "transfer") return "transfer curve of a 50 Hz sine";
+  if (kind == "transfer") return "transfer curve of a 47 Hz sine";
   return "spectrogram of white noise";
 }
 

@@ -126,7 +126,7 @@ measurements (--what):
              level
   harmonics  a 1 kHz sine from -40 to +6 dBFS: the spectrum at -6 dBFS,
              THD and THD+N (relative to the fundamental) against level
-  transfer   output against input sample of a +6 dBFS 50 Hz sine: the
+  transfer   output against input sample of a +6 dBFS 47 Hz sine: the
              static curve of a shaper or limiter
   sweep      spectrogram of white noise over 8 seconds, for effects that
              move by themselves

@@ -49,7 +49,9 @@ struct HarmonicsResult {
 constexpr double kToneHz = 1000.0;
 HarmonicsResult measureHarmonics(const PluginSetup& setup);
 
-constexpr double kTransferHz = 50.0;
+// Not a divisor of common sample rates, so the samples fall on ever new
+// points of the curve.
+constexpr double kTransferHz = 47.0;
 constexpr double kTransferPeak = 2.0;  // +6 dBFS
 TransferCurve measureTransfer(const PluginSetup& setup);
 
