@@ -93,6 +93,27 @@ TEST(Analyze, FennickTransferFollowsEachShaperCurve) {
   }
 }
 
+TEST(Analyze, FennickSaturateHarmonicsFollowBesselFunctions) {
+  // 0.5 sin(pi/2 * A sin t) = sum over odd n of J_n(pi A / 2) sin(n t).
+  const HarmonicsResult result = measureHarmonics(
+      setupOf(kPlugins + "/Fennick.so", {{"Type", 1.0f}, {"Blast", 1.0f}, {"Zeta", 0.5f}}));
+  ASSERT_EQ(result.levels.size(), 24u);
+  for (const LevelPoint& point : result.levels) {
+    const double z = std::numbers::pi / 2.0 * std::pow(10.0, point.inputDbfs / 20.0);
+    double harmonics = 0.0, total = 0.0;
+    for (int n = 1; n < 24; n += 2) {
+      const double power = std::pow(std::cyl_bessel_j(n, z), 2);
+      total += power;
+      if (n > 1) harmonics += power;
+    }
+    const double fundamental = 20.0 * std::log10(std::cyl_bessel_j(1, z));  // 0.5 * 2 J_1
+    EXPECT_NEAR(point.distortion.fundamentalDb, fundamental, 0.01) << point.inputDbfs;
+    EXPECT_NEAR(point.distortion.thdPercent, 100.0 * std::sqrt(harmonics / total),
+                0.01 * 100.0 * std::sqrt(harmonics / total) + 1e-4)
+        << point.inputDbfs;
+  }
+}
+
 TEST(Analyze, BandDecayTimesOfKnownResonators) {
   const DecayResult decay = readDecay(measureImpulse(setupOf(kFixtures + "/RingingBands.so"), 8.0), 48000);
   const double expected[] = {2.0, 1.6, 1.2, 1.0, 0.7, 0.5, 0.3};

@@ -115,7 +115,7 @@ Axis levelAxis(std::string label, const std::vector<const std::vector<double>*>&
 
 Figure responseFigure(const std::vector<Variant>& variants, int rate) {
   Panel magnitude{frequencyAxis(rate), {}, {}, {}};
-  Panel phase{frequencyAxis(rate), {"Phase (degrees)", -180.0, 180.0, false}, {}, {}};
+  Panel phase{frequencyAxis(rate), {"Phase (degrees)", -180.0, 180.0, false, 90.0}, {}, {}};
   std::vector<const std::vector<double>*> curves;
   for (const Variant& v : variants) {
     magnitude.series.push_back({v.label, v.response->curve.frequencyHz, v.response->curve.magnitudeDb});
@@ -131,6 +131,7 @@ Figure decayFigure(const std::vector<Variant>& variants, int rate) {
   Panel impulse{{"Time (s)", 0.0, seconds, false}, {"Amplitude", -1.0, 1.0, false}, {}, {}};
   Panel energy{{"Time (s)", 0.0, seconds, false}, {"Energy left (dB)", -90.0, 0.0, false}, {}, {}};
   Panel bands{{"Octave band (Hz)", 88.0, 11314.0, true}, {"T30 (s)", 0.0, 1.0, false}, {}, {}};
+  bands.x.ticks = octaveCentres(rate);
   double loudest = 0.0, longest = 0.0;
   for (const Variant& v : variants) {
     // Every fourth sample keeps the files small; the peaks stay visible.
@@ -181,6 +182,15 @@ Figure decayFigure(const std::vector<Variant>& variants, int rate) {
   }
   const double peak = loudest > 0.0 ? loudest * 1.1 : 1.0;
   impulse.y = {"Amplitude", -peak, peak, false};
+  // The impulse response up to where every curve has lost 60 dB, so its
+  // detail shows.
+  std::size_t ringing = 0;
+  for (const Variant& v : variants) {
+    const auto quiet = std::find_if(v.decay->curveDb.begin(), v.decay->curveDb.end(),
+                                    [](double db) { return db < -60.0; });
+    ringing = std::max<std::size_t>(ringing, static_cast<std::size_t>(quiet - v.decay->curveDb.begin()));
+  }
+  impulse.x.max = std::clamp(static_cast<double>(ringing) * 1.2 / rate, 0.05, seconds);
   bands.y = {"T30 (s)", 0.0, longest > 0.0 ? longest * 1.2 : 1.0, false};
   return {"", "", {impulse, energy, bands}};
 }
@@ -189,10 +199,14 @@ Figure harmonicsFigure(const std::vector<Variant>& variants, int rate) {
   Panel spectrum{frequencyAxis(rate), {"Level (dBFS)", -140.0, 12.0, false}, {}, {}};
   Panel thd{{"Input level (dBFS)", -40.0, 6.0, false}, {"Distortion (%)", 0.001, 100.0, true}, {}, {}};
   double highest = 1.0, lowest = 100.0;
-  for (const Variant& v : variants) {
+  for (std::size_t index = 0; index < variants.size(); ++index) {
+    const Variant& v = variants[index];
     spectrum.series.push_back({v.label, v.harmonics->spectrum.frequencyHz, v.harmonics->spectrum.levelDb});
+    // THD solid and THD+N dashed, in the colour of their settings.
     Series distortion{(v.label.empty() ? "" : v.label + ": ") + "THD", {}, {}};
     Series noise{(v.label.empty() ? "" : v.label + ": ") + "THD+N", {}, {}};
+    distortion.colour = noise.colour = static_cast<int>(index);
+    noise.dashed = true;
     for (const LevelPoint& point : v.harmonics->levels) {
       distortion.x.push_back(point.inputDbfs);
       distortion.y.push_back(std::max(point.distortion.thdPercent, 1e-6));
@@ -204,7 +218,8 @@ Figure harmonicsFigure(const std::vector<Variant>& variants, int rate) {
     thd.series.push_back(std::move(distortion));
     thd.series.push_back(std::move(noise));
   }
-  thd.y.max = std::pow(10.0, std::ceil(std::log10(highest)));
+  // Room above the highest curve, so one at 100 % stays in sight.
+  thd.y.max = highest > 50.0 ? 200.0 : std::pow(10.0, std::ceil(std::log10(highest * 1.2)));
   thd.y.min = std::max(1e-5, std::pow(10.0, std::floor(std::log10(std::max(lowest, 1e-6)))));
   return {"", "", {spectrum, thd}};
 }
@@ -390,7 +405,10 @@ int runAnalyze(const AnalyzeRequest& request) {
     }
   }
   const std::string subtitle =
-      (fixed.empty() ? std::string("default settings") : joined(fixed)) + ", " +
+      (fixed.empty() ? std::string(variants.size() > 1 ? "other parameters at their defaults"
+                                                        : "default settings")
+                     : joined(fixed)) +
+      ", " +
       std::to_string(request.sampleRate) + " Hz";
 
   std::error_code error;

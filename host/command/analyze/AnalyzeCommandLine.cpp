@@ -125,7 +125,7 @@ measurements (--what):
              early decay time, the first arrival and each echo's delay and
              level
   harmonics  a 1 kHz sine from -40 to +6 dBFS: the spectrum at -6 dBFS,
-             THD and THD+N (relative to the fundamental) against level
+             THD and THD+N (relative to the whole output) against level
   transfer   output against input sample of a +6 dBFS 47 Hz sine: the
              static curve of a shaper or limiter
   sweep      spectrogram of white noise over 8 seconds, for effects that

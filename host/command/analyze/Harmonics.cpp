@@ -82,9 +82,9 @@ Distortion measureDistortion(const std::vector<double>& signal, int sampleRate, 
   const double amplitude =
       2.0 * std::sqrt(fundamental / (windowEnergy * static_cast<double>(signal.size())));
   result.fundamentalDb = 20.0 * std::log10(std::max(amplitude, 1e-12));
-  if (fundamental > 0.0) {
-    result.thdPercent = 100.0 * std::sqrt(harmonics / fundamental);
-    result.thdPlusNoisePercent = 100.0 * std::sqrt(std::max(total - fundamental, 0.0) / fundamental);
+  if (total > 0.0) {
+    result.thdPercent = 100.0 * std::sqrt(std::min(harmonics / total, 1.0));
+    result.thdPlusNoisePercent = 100.0 * std::sqrt(std::clamp((total - fundamental) / total, 0.0, 1.0));
   }
   return result;
 }

@@ -1,6 +1,8 @@
 #pragma once
 // Distortion of a sine: its spectrum, total harmonic distortion (THD) and
-// THD plus noise, both relative to the fundamental.
+// THD plus noise, both relative to the whole output (not to the
+// fundamental alone), so a shaper that turns the fundamental into
+// harmonics reads near 100 % instead of growing without bound.
 
 #include <vector>
 

@@ -40,6 +40,11 @@ struct ContextDeleter {
 using Surface = std::unique_ptr<cairo_surface_t, SurfaceDeleter>;
 using Context = std::unique_ptr<cairo_t, ContextDeleter>;
 
+const std::array<double, 3>& colourOf(const Series& series, std::size_t position) {
+  const std::size_t index = series.colour >= 0 ? static_cast<std::size_t>(series.colour) : position;
+  return kColours[index % kColours.size()];
+}
+
 struct Frame {
   double left, top, width, height;
 };
@@ -165,8 +170,14 @@ void drawPanel(cairo_t* cr, const Frame& f, const Panel& panel) {
   cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
   for (std::size_t s = 0; s < panel.series.size(); ++s) {
     const Series& series = panel.series[s];
-    const auto& colour = kColours[s % kColours.size()];
+    const auto& colour = colourOf(series, s);
     cairo_set_source_rgb(cr, colour[0], colour[1], colour[2]);
+    if (series.dashed) {
+      const double dashes[] = {6.0, 4.0};
+      cairo_set_dash(cr, dashes, 2, 0.0);
+    } else {
+      cairo_set_dash(cr, nullptr, 0, 0.0);
+    }
     bool drawing = false;
     for (std::size_t i = 0; i < series.x.size() && i < series.y.size(); ++i) {
       const double xv = series.x[i], yv = series.y[i];
@@ -190,6 +201,7 @@ void drawPanel(cairo_t* cr, const Frame& f, const Panel& panel) {
     if (!series.points) cairo_stroke(cr);
   }
   cairo_restore(cr);
+  cairo_set_dash(cr, nullptr, 0, 0.0);
 
   cairo_set_source_rgb(cr, 0.1, 0.1, 0.1);
   cairo_set_line_width(cr, 1.0);
@@ -218,21 +230,30 @@ void drawPanel(cairo_t* cr, const Frame& f, const Panel& panel) {
   cairo_set_source_rgb(cr, 0.6, 0.6, 0.6);
   cairo_stroke(cr);
   for (std::size_t n = 0; n < named.size(); ++n) {
-    const auto& colour = kColours[named[n] % kColours.size()];
+    const Series& series = panel.series[named[n]];
+    const auto& colour = colourOf(series, named[n]);
     const double y = by + 14 + 16.0 * static_cast<double>(n);
     cairo_set_source_rgb(cr, colour[0], colour[1], colour[2]);
     cairo_set_line_width(cr, 2.0);
+    if (series.dashed) {
+      const double dashes[] = {6.0, 4.0};
+      cairo_set_dash(cr, dashes, 2, 0.0);
+    } else {
+      cairo_set_dash(cr, nullptr, 0, 0.0);
+    }
     cairo_move_to(cr, bx + 8, y - 4);
     cairo_line_to(cr, bx + 30, y - 4);
     cairo_stroke(cr);
+    cairo_set_dash(cr, nullptr, 0, 0.0);
     cairo_set_source_rgb(cr, 0.1, 0.1, 0.1);
-    text(cr, panel.series[named[n]].label, bx + 36, y, 0.0, 11);
+    text(cr, series.label, bx + 36, y, 0.0, 11);
   }
 }
 
 }  // namespace
 
 std::vector<double> axisTicks(const Axis& axis) {
+  if (!axis.ticks.empty()) return axis.ticks;
   std::vector<double> ticks;
   if (!(axis.max > axis.min)) return ticks;
   if (axis.logarithmic) {
@@ -250,8 +271,9 @@ std::vector<double> axisTicks(const Axis& axis) {
   }
   const double rough = (axis.max - axis.min) / 6.0;
   const double power = std::pow(10.0, std::floor(std::log10(rough)));
-  double step = power;
+  double step = axis.step;
   for (const double m : {1.0, 2.0, 2.5, 5.0, 10.0}) {
+    if (axis.step > 0.0) break;
     step = m * power;
     if (step >= rough) break;
   }

@@ -4,21 +4,30 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kqfx::command::analyze {
 
 struct Axis {
+  Axis(std::string label_ = {}, double min_ = 0.0, double max_ = 1.0, bool logarithmic_ = false,
+       double step_ = 0.0)
+      : label(std::move(label_)), min(min_), max(max_), logarithmic(logarithmic_), step(step_) {}
+
   std::string label;  // with its unit: "Frequency (Hz)"
   double min = 0.0;
   double max = 1.0;
   bool logarithmic = false;
+  double step = 0.0;  // between ticks of a linear axis; 0 picks a 1-2-5 step
+  std::vector<double> ticks;  // when given, these ticks and no others
 };
 
 struct Series {
   std::string label;  // shown in the legend when there is more than one series
   std::vector<double> x, y;
   bool points = false;  // dots instead of a line
+  bool dashed = false;
+  int colour = -1;  // index into the palette; -1: the series' own position
 };
 
 // Levels in dB on a grid of columns (x) and rows (y), drawn as colours.
