@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <limits>
 #include <optional>
 #include <system_error>
 
@@ -119,7 +120,14 @@ Figure responseFigure(const std::vector<Variant>& variants, int rate) {
   std::vector<const std::vector<double>*> curves;
   for (const Variant& v : variants) {
     magnitude.series.push_back({v.label, v.response->curve.frequencyHz, v.response->curve.magnitudeDb});
-    phase.series.push_back({v.label, v.response->curve.frequencyHz, v.response->curve.phaseDegrees});
+    // Where the level is 100 dB below the peak the phase is only noise: left out.
+    std::vector<double> phaseShown = v.response->curve.phaseDegrees;
+    for (std::size_t i = 0; i < phaseShown.size(); ++i) {
+      if (v.response->curve.magnitudeDb[i] < v.response->figures.peakDb - 100.0) {
+        phaseShown[i] = std::numeric_limits<double>::quiet_NaN();
+      }
+    }
+    phase.series.push_back({v.label, v.response->curve.frequencyHz, std::move(phaseShown)});
     curves.push_back(&v.response->curve.magnitudeDb);
   }
   magnitude.y = levelAxis("Magnitude (dB)", curves, 72.0);
