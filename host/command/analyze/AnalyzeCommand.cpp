@@ -425,12 +425,13 @@ int runAnalyze(const AnalyzeRequest& request) {
     throw CommandFailure("cannot create '" + request.directory + "': " + error.message());
   }
 
-  InterruptionGuard guard;
   std::vector<std::string> written;
   const auto wants = [&](const char* kind) {
     return std::find(request.what.begin(), request.what.end(), kind) != request.what.end();
   };
+  bool interrupted = false;
   try {
+    const InterruptionGuard guard;
     for (Variant& v : variants) {
       const int rate = request.sampleRate;
       if (wants("response") || wants("decay")) {
@@ -447,6 +448,10 @@ int runAnalyze(const AnalyzeRequest& request) {
       if (wants("sweep")) v.sweep = measureSweep(v.setup);
     }
   } catch (const RunInterrupted&) {
+    interrupted = true;
+  }
+  if (interrupted) {
+    // The guard is gone: end by the signal, as shells expect.
     printError("kqfx: interrupted; no images were written\n");
     InterruptionGuard::endBySignalReceived();
     return 1;
