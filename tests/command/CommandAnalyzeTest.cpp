@@ -209,12 +209,12 @@ TEST(Analyze, CommandDrawsImagesAndPrintsFiguresPerSteppedValue) {
 }
 
 TEST(Analyze, CommandRefusesWhatItCannotDo) {
-  const CommandResult kind = runKqfx({"analyze", "Pellvo", "--what", "loudness"});
+  const CommandResult kind = runKqfx({"analyze", kPlugins + "/Pellvo.so", "--what", "loudness"});
   EXPECT_EQ(kind.status, 2);
   EXPECT_NE(kind.firstErrorLine().find("--what must be one of"), std::string::npos) << kind.err;
-  const CommandResult format = runKqfx({"analyze", "Pellvo", "--format", "jpg"});
+  const CommandResult format = runKqfx({"analyze", kPlugins + "/Pellvo.so", "--format", "jpg"});
   EXPECT_EQ(format.status, 2);
-  const CommandResult value = runKqfx({"analyze", "Pellvo", "-p", "Input Gain=0.5,2"});
+  const CommandResult value = runKqfx({"analyze", kPlugins + "/Pellvo.so", "-p", "Input Gain=0.5,2"});
   EXPECT_EQ(value.status, 2);
   EXPECT_NE(value.err.find("Input Gain"), std::string::npos) << value.err;
 }
