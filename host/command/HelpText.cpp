@@ -16,7 +16,7 @@ commands:
   demo [DIR]                   render the built-in demo through each kqfx effect
   bench PLUGIN...              how much CPU plug-ins take, side by side
   validate PLUGIN [--level N]  check that a plug-in behaves under what hosts do
-  analyze PLUGIN [--what KIND] plots and figures of what a plug-in does to test signals
+  analyze PLUGIN [--what KIND] plot a plug-in's response, decay and distortion
   help [COMMAND]               this page, or the page of one command
   --version                    the version of kqfx
 
