@@ -84,6 +84,7 @@ Figure decayFigure(const std::vector<AnalysisCurve>& curves, int rate) {
       energy.series.push_back(decimate(v.decay->curveDb, v.label));
     }
     Series times{v.label, {}, {}};
+    times.colour = static_cast<int>(&v - curves.data());
     for (const BandDecay& band : v.decay->bands) {
       const std::optional<double> t = band.times.t30 ? band.times.t30 : band.times.t20;
       if (!t) continue;
