@@ -15,8 +15,11 @@ namespace {
 std::optional<double> fitDecay(const std::vector<double>& curve, int sampleRate, double from,
                                double to) {
   const auto begin = std::find_if(curve.begin(), curve.end(), [&](double v) { return v <= from; });
-  const auto end = std::find_if(begin, curve.end(), [&](double v) { return v < to; });
-  if (end == curve.end() || end - begin < 2) return std::nullopt;
+  const auto below = std::find_if(begin, curve.end(), [&](double v) { return v < to; });
+  if (below == curve.end() || !std::isfinite(*below)) return std::nullopt;
+  // The first point past `to` is in the fit too, so a curve that drops
+  // there in one step still gives a line.
+  const auto end = below + 1;
   double n = 0, sx = 0, sy = 0, sxx = 0, sxy = 0;
   for (auto it = begin; it != end; ++it) {
     const double x = static_cast<double>(it - curve.begin()) / sampleRate;
