@@ -136,6 +136,10 @@ int runAnalyze(const AnalyzeRequest& request) {
   }
 
   const std::string stem = plugin.stem().string();
+  // Whether drawing ends well or not.
+  struct ReleaseDrawingCaches {
+    ~ReleaseDrawingCaches() { releaseDrawingCaches(); }
+  } release;
   for (const std::string& kind : request.what) {
     Figure figure = figureOf(kind, curves, request.sampleRate);
     figure.title = description.name + ": " + kindTitle(kind);

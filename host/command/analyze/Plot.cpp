@@ -2,6 +2,7 @@
 
 #include <cairo-svg.h>
 #include <cairo.h>
+#include <fontconfig/fontconfig.h>
 
 #include <algorithm>
 #include <array>
@@ -251,6 +252,11 @@ void drawPanel(cairo_t* cr, const Frame& f, const Panel& panel) {
 }
 
 }  // namespace
+
+void releaseDrawingCaches() {
+  cairo_debug_reset_static_data();
+  FcFini();
+}
 
 std::vector<double> axisTicks(const Axis& axis) {
   if (!axis.ticks.empty()) return axis.ticks;

@@ -55,6 +55,10 @@ enum class ImageFormat { svg, png };
 // Throws CommandFailure when the file cannot be written.
 void drawFigure(const Figure& figure, const std::filesystem::path& path, ImageFormat format);
 
+// Frees what cairo and fontconfig keep for drawing text, once no drawing
+// is left to do (so leak checkers see a clean exit).
+void releaseDrawingCaches();
+
 // Tick positions for an axis: 1-2-5 steps (decades and their 2s and 5s on
 // a logarithmic one) within min..max.
 std::vector<double> axisTicks(const Axis& axis);
