@@ -309,6 +309,12 @@ Request parseCommandLine(const std::vector<std::string>& arguments) {
   if (command == "demo") return parseDemo(rest);
   if (command == "bench") return parseBench(rest);
   if (command == "validate") return parseValidate(rest);
+  if (command == "analyze") {
+    bool help = false;
+    AnalyzeRequest request = parseAnalyzeArguments(rest, help);
+    if (help) return HelpRequest{"analyze"};
+    return request;
+  }
   if (command.size() > 1 && command[0] == '-') {
     throw UsageError("", "unknown option '" + command + "'");
   }

@@ -7,6 +7,8 @@
 #include <variant>
 #include <vector>
 
+#include "analyze/AnalyzeRequest.h"
+
 namespace kqfx::command {
 
 struct HelpRequest {
@@ -58,7 +60,7 @@ struct ValidateRequest {
 };
 
 using Request = std::variant<HelpRequest, VersionRequest, ListRequest, InfoRequest, RenderRequest,
-                             DemoRequest, BenchRequest, ValidateRequest>;
+                             DemoRequest, BenchRequest, ValidateRequest, AnalyzeRequest>;
 
 constexpr int32_t kMaxBlockSize = 65536;
 constexpr int32_t kMaxSampleRate = 768000;

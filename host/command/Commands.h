@@ -12,5 +12,6 @@ int runRender(const RenderRequest& request);
 int runDemo(const DemoRequest& request);
 int runBench(const BenchRequest& request);
 int runValidate(const ValidateRequest& request);
+int runAnalyze(const AnalyzeRequest& request);
 
 }  // namespace kqfx::command

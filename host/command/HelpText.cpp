@@ -1,5 +1,7 @@
 #include "HelpText.h"
 
+#include "analyze/AnalyzeRequest.h"
+
 namespace kqfx::command {
 namespace {
 
@@ -14,6 +16,7 @@ commands:
   demo [DIR]                   render the built-in demo through each kqfx effect
   bench PLUGIN...              how much CPU plug-ins take, side by side
   validate PLUGIN [--level N]  check that a plug-in behaves under what hosts do
+  analyze PLUGIN [--what KIND] plot a plug-in's response, decay and distortion
   help [COMMAND]               this page, or the page of one command
   --version                    the version of kqfx
 
@@ -168,6 +171,7 @@ std::string helpText(const std::string& topic) {
   if (topic == "demo") return kDemo;
   if (topic == "bench") return kBench;
   if (topic == "validate") return kValidate;
+  if (topic == "analyze") return analyzeHelpText();
   return {};
 }
 

@@ -32,6 +32,7 @@ int run(const Request& request) {
   if (const auto* render = std::get_if<RenderRequest>(&request)) return runRender(*render);
   if (const auto* bench = std::get_if<BenchRequest>(&request)) return runBench(*bench);
   if (const auto* validate = std::get_if<ValidateRequest>(&request)) return runValidate(*validate);
+  if (const auto* analyze = std::get_if<AnalyzeRequest>(&request)) return runAnalyze(*analyze);
   return runDemo(std::get<DemoRequest>(request));
 }
 
