@@ -247,16 +247,28 @@ Request parseBench(const std::vector<std::string>& arguments) {
 
 Request parseValidate(const std::vector<std::string>& arguments) {
   static constexpr OptionSpec specs[] = {
-      {"level", 'l', true}, {"seed", 's', true}, {"json", 0, false}, {"check", 'c', true},
-      {"timeout", 0, true}};
+      {"level", 'l', true}, {"seed", 's', true},          {"json", 0, false},
+      {"check", 'c', true}, {"timeout", 0, true},         {"gui", 0, false},
+      {"extreme-rates", 0, false}, {"list-checks", 0, false}};
   const SplitArguments parts = split("validate", arguments, specs);
   if (parts.help) return HelpRequest{"validate"};
-  if (parts.positionals.empty()) throw UsageError("validate", "which plug-in? PLUGIN is missing");
-  expectPositionals("validate", parts, 1, 1);
   ValidateRequest request;
-  request.plugin = parts.positionals[0];
+  request.listChecks = std::any_of(parts.options.begin(), parts.options.end(),
+                                   [](const Option& option) { return option.name == "list-checks"; });
+  if (request.listChecks) {
+    expectPositionals("validate", parts, 0, 0);
+  } else {
+    if (parts.positionals.empty()) throw UsageError("validate", "which plug-in? PLUGIN is missing");
+    expectPositionals("validate", parts, 1, 1);
+    request.plugin = parts.positionals[0];
+  }
   for (const Option& option : parts.options) {
-    if (option.name == "level") {
+    if (option.name == "list-checks") continue;
+    if (option.name == "gui") {
+      request.gui = true;
+    } else if (option.name == "extreme-rates") {
+      request.extremeRates = true;
+    } else if (option.name == "level") {
       request.level = static_cast<int>(wholeNumberOption("validate", option, 1, 10, "a level"));
     } else if (option.name == "seed") {
       request.seed = static_cast<uint64_t>(

@@ -12,8 +12,10 @@
 namespace kqfx::command::validate {
 
 struct ValidationSettings {
-  int level = 5;      // 1..10: how many rounds and how long the renders
+  int level = 5;      // 1..10: which checks, how many rounds, how strict
   uint64_t seed = 1;  // every random choice follows from it
+  bool gui = false;   // the editor may be opened (asked for, and a display is there)
+  bool extremeRates = false;  // 1 Hz and 768 kHz too, rates no host uses
 };
 
 enum class Verdict { pass, fail, skip };
@@ -48,9 +50,30 @@ struct CheckDefinition {
   const char* name;     // as given to --check and printed
   const char* purpose;  // for the help page
   CheckFunction run;
+  int level;            // the lowest level that runs it
 };
 
 // Every check, in the order they run.
 const std::vector<CheckDefinition>& checkCatalogue();
+
+// The level from which parameter-fuzz also writes NaN and infinities
+// (hosts never send them; a plug-in may still want to survive them).
+constexpr int kNonFiniteParameterLevel = 7;
+// The level from which the comparison checks ask for identical output.
+// Below it, output that differs by no more than kComparisonToleranceDb
+// relative to the signal's peak passes: plug-ins that work in internal
+// blocks or vectors of their own round differently when the host's block
+// sizes change, some 130 dB down, which no one can hear; a real fault (a
+// click at a block boundary, parameters that glide per call) is far louder.
+constexpr int kBitExactLevel = 10;
+constexpr double kComparisonToleranceDb = -100.0;
+
+// What a level makes stricter in checks that lower levels run already.
+struct Tightening {
+  int level;
+  const char* checks;
+  const char* what;
+};
+const std::vector<Tightening>& tightenings();
 
 }  // namespace kqfx::command::validate
