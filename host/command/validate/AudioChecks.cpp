@@ -255,6 +255,7 @@ CheckOutcome checkBlockSplit(const CheckContext& context) {
     figures += difference.describe();
     largest = std::max(largest, difference.decibels());
     if (!acceptable(difference, context) && failures.empty()) {
+      freezeCallTrail();
       failures = "output in " + split.name + " differs from blocks of 64 " +
                  difference.describe() + " (" + secondsText(difference.firstFrame, kRate) +
                  " in)" + toleranceNote(context);

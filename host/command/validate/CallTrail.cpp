@@ -100,9 +100,13 @@ void recordCallsInto(CallTrail* trail) {
   gRecordingThread = ::pthread_self();
 }
 
+void freezeCallTrail() {
+  if (gTrail && ::pthread_equal(::pthread_self(), gRecordingThread)) gTrail->frozen = true;
+}
+
 void recordCall(CallKind kind, int32_t opcode, int32_t index, int64_t value, float opt) {
   CallTrail* trail = gTrail;
-  if (!trail || !::pthread_equal(::pthread_self(), gRecordingThread)) return;
+  if (!trail || trail->frozen || !::pthread_equal(::pthread_self(), gRecordingThread)) return;
   if (kind == CallKind::dispatch) {
     if (opcode == opSetSampleRate) trail->sampleRate = opt;
     if (opcode == opSetBlockSize) trail->blockSize = value;

@@ -30,11 +30,15 @@ struct CallTrail {
   float sampleRate = 0.0f;
   int64_t blockSize = 0;
   uint64_t processCalls = 0;  // since the last resume
+  bool frozen = false;        // a failure was found: what follows is not recorded
 };
 
 // Lets the calls of this process's main thread be recorded into `trail`
 // (null: record nothing).
 void recordCallsInto(CallTrail* trail);
+// Stops recording, so that the trail ends where a check found its failure
+// and not with the tidying up after it.
+void freezeCallTrail();
 // Adds one call; repeats of the same call add to the last entry. No
 // allocation, no lock: it runs around process calls.
 void recordCall(CallKind kind, int32_t opcode = 0, int32_t index = 0, int64_t value = 0,

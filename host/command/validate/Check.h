@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "CallTrail.h"
 #include "kqfx/host/PluginLibrary.h"
 
 namespace kqfx::command::validate {
@@ -25,7 +26,12 @@ struct CheckOutcome {
   std::string seen;  // one line: what the check did or found
 
   static CheckOutcome passed(std::string seen) { return {Verdict::pass, std::move(seen)}; }
-  static CheckOutcome failed(std::string seen) { return {Verdict::fail, std::move(seen)}; }
+  // Also ends the call trail here (see CallTrail): a check returns its
+  // failure before its plug-ins are closed.
+  static CheckOutcome failed(std::string seen) {
+    freezeCallTrail();
+    return {Verdict::fail, std::move(seen)};
+  }
   static CheckOutcome skipped(std::string seen) { return {Verdict::skip, std::move(seen)}; }
 };
 

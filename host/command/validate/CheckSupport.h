@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 #include <string>
 
@@ -48,6 +49,12 @@ inline void renderNoise(PluginRig& rig, Noise& noise, int64_t frames, int32_t bl
 inline std::string parameterCalled(PluginRig& rig, int32_t index) {
   const std::string name = rig.plugin().parameterName(index);
   return "parameter " + std::to_string(index) + (name.empty() ? "" : " (" + name + ")");
+}
+
+// Whether there is a display to open editors on.
+inline bool displayAvailable() {
+  const char* display = std::getenv("DISPLAY");
+  return display && *display;
 }
 
 // The most parameters the checks walk through; plug-ins with thousands

@@ -26,8 +26,9 @@ struct EditorRect {
 
 CheckOutcome checkEditor(const CheckContext& context) {
   if (!context.settings.gui) return CheckOutcome::skipped("the editor is opened only with --gui");
-  const char* display = std::getenv("DISPLAY");
-  if (!display || !*display) return CheckOutcome::skipped("no display (DISPLAY is not set)");
+  if (!displayAvailable()) {
+    return CheckOutcome::skipped("no display (DISPLAY is not set): the editor is left alone");
+  }
 #if !defined(KQFX_HAVE_X11)
   return CheckOutcome::skipped("this kqfx was built without X11, so it cannot make a window");
 #else
@@ -36,7 +37,7 @@ CheckOutcome checkEditor(const CheckContext& context) {
     return CheckOutcome::skipped("the plug-in has no editor");
   }
   Display* connection = XOpenDisplay(nullptr);
-  if (!connection) return CheckOutcome::skipped(std::string("cannot open display ") + display);
+  if (!connection) return CheckOutcome::skipped(std::string("cannot open display ") + std::getenv("DISPLAY"));
   std::mt19937_64 random = context.random();
   Noise noise(context.settings.seed);
   SampleCounts counts;

@@ -96,10 +96,11 @@ CheckOutcome checkLifecycle(const CheckContext& context) {
   alignas(16) std::array<char, 4096> scratch{};
   alignas(16) std::array<char, 4096> arrangement{};
   const bool hasEditor = (plugin.record().flags & kFlagHasEditor) != 0;
+  const bool editorAllowed = context.settings.gui && displayAvailable();
   int answered = 0;
   for (int32_t opcode = -1; opcode <= 60; ++opcode) {
     if (opcode == opClose || (opcode == opEditorOpen && hasEditor)) continue;
-    if (isEditorOpcode(opcode) && !context.settings.gui) continue;
+    if (isEditorOpcode(opcode) && !editorAllowed) continue;
     scratch.fill(0);
     arrangement.fill(0);
     const intptr_t value =
@@ -113,8 +114,9 @@ CheckOutcome checkLifecycle(const CheckContext& context) {
                               " warm open/close cycles, " + std::to_string(kSideBySide) +
                               " instances side by side, " + std::to_string(answered) +
                               " opcodes answered" +
-                              (context.settings.gui ? std::string(hasEditor ? " (the editor itself not opened here)" : "")
-                                                    : " (the editor's left alone without --gui)"));
+                              (editorAllowed ? std::string(hasEditor ? " (the editor itself not opened here)" : "")
+                                            : std::string(" (the editor's left alone without ") +
+                                                  (context.settings.gui ? "a display)" : "--gui)")));
 }
 
 }  // namespace kqfx::command::validate
