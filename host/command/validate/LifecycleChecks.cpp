@@ -103,9 +103,14 @@ CheckOutcome checkLifecycle(const CheckContext& context) {
     if (isEditorOpcode(opcode) && !editorAllowed) continue;
     scratch.fill(0);
     arrangement.fill(0);
+    // The rate and the block size as a host sets them: no host sends 0.
+    const bool setsRateOrBlock = opcode == opSetSampleRate || opcode == opSetBlockSize ||
+                                 opcode == opSetBlockSizeAndSampleRate;
     const intptr_t value =
-        opcode == opSetSpeakerArrangement ? reinterpret_cast<intptr_t>(arrangement.data()) : 0;
-    plugin.dispatch(opcode, 0, value, scratch.data(), 0.0f);
+        opcode == opSetSpeakerArrangement ? reinterpret_cast<intptr_t>(arrangement.data())
+        : setsRateOrBlock                 ? 512
+                                          : 0;
+    plugin.dispatch(opcode, 0, value, scratch.data(), setsRateOrBlock ? 44100.0f : 0.0f);
     ++answered;
   }
   plugin.close();

@@ -54,7 +54,8 @@ float edgeSize() {
 }
 #endif
 
-intptr_t dispatch(AEffect* effect, int32_t opcode, int32_t index, intptr_t, void* ptr, float) {
+intptr_t dispatch(AEffect* effect, int32_t opcode, int32_t index, intptr_t, void* ptr,
+                  [[maybe_unused]] float opt) {
 #if defined(BROKEN_EDITOR_CRASHES)
   // Like an editor that needs a display even to say its size: any editor
   // opcode without one ends the process.
@@ -62,6 +63,10 @@ intptr_t dispatch(AEffect* effect, int32_t opcode, int32_t index, intptr_t, void
     std::fprintf(stderr, "EditorCrashes: no display for opcode %d\n", static_cast<int>(opcode));
     std::abort();
   }
+#endif
+#if defined(BROKEN_ODD_RATES_CRASH)
+  // Made for the rates hosts use, and no others.
+  if (opcode == kqfx::opSetSampleRate && (opt < 8000.0f || opt > 384000.0f)) std::abort();
 #endif
   switch (opcode) {
     case kqfx::opClose:
