@@ -128,7 +128,8 @@ TEST(ValidateBroken, BlockSplitReportsItsFigureAgainstTheToleranceOfTheLevel) {
       {"validate", broken("BlockEdges"), "--level", "5", "--check", "block-split"}, quiet);
   EXPECT_EQ(tolerated.status, 0);
   EXPECT_EQ(lineOf(tolerated, "block-split"),
-            "PASS  block-split     1 s rendered in blocks of 1, 17, 64, 4096 and random sizes: "
+            "PASS  block-split     1 s rendered (after 0.5 s to settle) in blocks of 1, 17, 64, 4096 "
+            "and random sizes: "
             "within the tolerance, differing by up to -94.0 dB relative to the signal's peak")
       << tolerated.out;
   const CommandResult strict = runKqfx(

@@ -1,5 +1,6 @@
 // Parameters under pressure: automation before every small block, values
 // no host should send, and writes from another thread while audio runs.
+#include <algorithm>
 #include <atomic>
 #include <limits>
 #include <thread>
@@ -22,6 +23,10 @@ std::string nonFiniteSeen(const SampleCounts& counts, const std::string& when) {
 }  // namespace
 
 CheckOutcome checkAutomation(const CheckContext& context) {
+  // Hosts automate a few parameters at a time: up to 16 before each call,
+  // taking the parameters in turn, so that a plug-in with hundreds is not
+  // made to rebuild all of its state every 32 frames.
+  constexpr int32_t kMovedAtOnce = 16;
   std::mt19937_64 random = context.random();
   PluginRig rig(context.library, kRate, 512);
   rig.resume();
@@ -30,16 +35,24 @@ CheckOutcome checkAutomation(const CheckContext& context) {
   int64_t at = 0;
   const int64_t frames = static_cast<int64_t>(kRate) * context.settings.level;
   const int32_t count = checkedParameterCount(rig);
+  const int32_t moved = std::min(count, kMovedAtOnce);
+  int32_t next = 0;
   while (at < frames) {
-    randomizeParameters(rig, random);
+    for (int32_t i = 0; i < moved; ++i) {
+      rig.plugin().setParameter(next, randomUnit(random));
+      next = (next + 1) % count;
+    }
     renderNoise(rig, noise, kSubBlock, kSubBlock, counts, at);
   }
   if (!counts.allFinite()) {
     return CheckOutcome::failed(nonFiniteSeen(counts, "under automation"));
   }
-  return CheckOutcome::passed("all " + std::to_string(count) + " parameters moved before each of " +
-                              std::to_string(frames / kSubBlock) +
-                              " process calls of 32 frames: output finite");
+  return CheckOutcome::passed(
+      (moved == count ? "all " + std::to_string(count) + " parameters"
+                      : std::to_string(moved) + " of the " + std::to_string(count) +
+                            " parameters in turn") +
+      " moved before each of " + std::to_string(frames / kSubBlock) +
+      " process calls of 32 frames: output finite");
 }
 
 CheckOutcome checkParameterFuzz(const CheckContext& context) {
