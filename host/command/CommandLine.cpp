@@ -123,12 +123,16 @@ double secondsOption(const std::string& command, const Option& option, double mo
 }
 
 Request parseList(const std::vector<std::string>& arguments) {
-  static constexpr OptionSpec specs[] = {{"timeout", 0, true}};
+  static constexpr OptionSpec specs[] = {{"timeout", 0, true}, {"json", 0, false}};
   const SplitArguments parts = split("list", arguments, specs);
   if (parts.help) return HelpRequest{"list"};
   expectPositionals("list", parts, 0, 0);
   ListRequest request;
   for (const Option& option : parts.options) {
+    if (option.name == "json") {
+      request.json = true;
+      continue;
+    }
     request.probeTimeoutSeconds = secondsOption("list", option, kMaxProbeTimeoutSeconds);
     if (request.probeTimeoutSeconds <= 0.0) {
       throw UsageError("list", "--timeout must be more than 0 seconds");
@@ -299,6 +303,7 @@ Request parseValidate(const std::vector<std::string>& arguments) {
 
 Request parseHelp(const std::vector<std::string>& arguments) {
   if (arguments.empty()) return HelpRequest{};
+  if (arguments[0] == "--help" || arguments[0] == "-h") return HelpRequest{"help"};
   if (arguments.size() > 1) throw UsageError("", "'kqfx help' takes one subcommand name");
   if (helpText(arguments[0]).empty()) {
     throw UsageError("", "no help for '" + arguments[0] + "': there is no such subcommand");

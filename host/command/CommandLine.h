@@ -15,6 +15,7 @@ struct HelpRequest {
 struct VersionRequest {};
 struct ListRequest {
   double probeTimeoutSeconds = 10.0;
+  bool json = false;
 };
 struct InfoRequest {
   std::string plugin;

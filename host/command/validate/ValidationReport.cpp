@@ -73,7 +73,7 @@ std::string summaryLine(const ValidationReport& report) {
   const int total = static_cast<int>(report.results.size());
   const int failed = report.count(Verdict::fail);
   const int skipped = report.count(Verdict::skip);
-  std::string line = report.plugin + ": ";
+  std::string line = printableLine(report.plugin) + ": ";
   if (failed == 0) {
     line += skipped == 0 ? "all " + std::to_string(total) + " checks passed"
                          : std::to_string(total - skipped) + " of " + std::to_string(total) +
