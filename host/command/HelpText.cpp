@@ -145,17 +145,20 @@ Levels add checks and strictness (--list-checks shows which):
   2  in-place         the same buffers for input and output
      block-split      the same output whatever the block sizes, once the
                       plug-in has settled for half a second
-  3  automation       up to 16 parameters moved before every 32-frame block
+  3  automation       up to 16 parameters (in turn) moved before every
+                      32-frame block
      rate-block       sample rate (8 to 384 kHz) and block size changes
                       between suspend and resume
   4  bad-audio        NaN, infinities and 1e30 in the input; finite output
                       again a second (plus the declared tail) later
-     parameter-fuzz   values outside 0..1 and huge ones
+     parameter-fuzz   values at the edges of 0..1 that rounding in hosts
+                      gives (-0, subnormal, -1e-7, just above 1)
   5  threads          parameters written from another thread while audio runs
      real-time        no malloc, free, new or delete inside a process call
      silence          ten seconds of silence after a loud burst cost no more
                       than sound (within 1.5x) and give no subnormal output
-  7  parameter-fuzz writes NaN and infinities too
+  7  parameter-fuzz writes values far outside 0..1 (-1, 2, 100, 1e30, the
+     float limits), NaN and infinities too
  10  in-place and block-split ask for identical output, bit for bit
   editor            only with --gui and a display: the editor opened in a
                     window, idled while audio runs, closed; twice

@@ -62,9 +62,11 @@ struct CheckDefinition {
 // Every check, in the order they run.
 const std::vector<CheckDefinition>& checkCatalogue();
 
-// The level from which parameter-fuzz also writes NaN and infinities
-// (hosts never send them; a plug-in may still want to survive them).
-constexpr int kNonFiniteParameterLevel = 7;
+// The level from which parameter-fuzz writes values far outside 0..1,
+// NaN and infinities. Hosts send 0..1, and at worst the values rounding
+// gives at its edges, which is all parameter-fuzz writes below it; a
+// plug-in may still want to survive more.
+constexpr int kFarOutParameterLevel = 7;
 // The level from which the comparison checks ask for identical output.
 // Below it, output that differs by no more than kComparisonToleranceDb
 // relative to the signal's peak passes: plug-ins that work in vectors or

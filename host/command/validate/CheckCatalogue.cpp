@@ -27,7 +27,7 @@ const std::vector<CheckDefinition>& checkCatalogue() {
       {"rate-block", "sample rate (8 to 384 kHz) and block size changes between suspend and resume",
        checkRateAndBlockChanges, 3},
       {"bad-audio", "NaN, infinity and 1e30 in the input", checkBadAudio, 4},
-      {"parameter-fuzz", "values outside 0..1 and huge ones", checkParameterFuzz, 4},
+      {"parameter-fuzz", "values at the edges of 0..1 that hosts' rounding gives", checkParameterFuzz, 4},
       {"threads", "parameters written from another thread while audio runs", checkThreads, 5},
       {"real-time", "no allocation or free inside a process call", checkRealTime, 5},
       {"silence", "silence after a loud burst: no slower, no subnormal out", checkSilence, 5},
@@ -38,7 +38,8 @@ const std::vector<CheckDefinition>& checkCatalogue() {
 
 const std::vector<Tightening>& tightenings() {
   static const std::vector<Tightening> list = {
-      {kNonFiniteParameterLevel, "parameter-fuzz", "NaN and infinite parameter values too"},
+      {kFarOutParameterLevel, "parameter-fuzz",
+       "values far outside 0..1 (-1, 2, 100, 1e30, the float limits), NaN and infinities"},
       {kBitExactLevel, "in-place, block-split",
        "output identical bit for bit (below: within the tolerance)"},
   };

@@ -18,14 +18,16 @@ CheckOutcome checkRealTime(const CheckContext& context) {
     for (bool inPlace : {false, true}) {
       PluginRig rig(context.library, 44100.0f, block);
       randomizeParameters(rig, random);
+      int32_t next = 0;
       rig.resume();
       Noise noise(random());
       SampleCounts ignored;
       int64_t at = 0;
       const int64_t frames = std::max<int64_t>(8 * block, 4410 * context.settings.level);
       for (int64_t done = 0; done < frames; done += block) {
-        // Automation between the calls, as hosts do.
-        if ((done / block) % 4 == 0) randomizeParameters(rig, random);
+        // Automation between the calls, as hosts do: a few parameters
+        // at a time, in turn.
+        if ((done / block) % 4 == 0) moveSomeParameters(rig, random, next);
         renderNoise(rig, noise, block, block, ignored, at, inPlace && rig.canReplace());
         ++calls;
       }

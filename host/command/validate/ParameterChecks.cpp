@@ -23,10 +23,9 @@ std::string nonFiniteSeen(const SampleCounts& counts, const std::string& when) {
 }  // namespace
 
 CheckOutcome checkAutomation(const CheckContext& context) {
-  // Hosts automate a few parameters at a time: up to 16 before each call,
-  // taking the parameters in turn, so that a plug-in with hundreds is not
-  // made to rebuild all of its state every 32 frames.
-  constexpr int32_t kMovedAtOnce = 16;
+  // Up to 16 parameters before each call, taking them in turn, so that a
+  // plug-in with hundreds is not made to rebuild all of its state every
+  // 32 frames.
   std::mt19937_64 random = context.random();
   PluginRig rig(context.library, kRate, 512);
   rig.resume();
@@ -38,10 +37,7 @@ CheckOutcome checkAutomation(const CheckContext& context) {
   const int32_t moved = std::min(count, kMovedAtOnce);
   int32_t next = 0;
   while (at < frames) {
-    for (int32_t i = 0; i < moved; ++i) {
-      rig.plugin().setParameter(next, randomUnit(random));
-      next = (next + 1) % count;
-    }
+    moveSomeParameters(rig, random, next);
     renderNoise(rig, noise, kSubBlock, kSubBlock, counts, at);
   }
   if (!counts.allFinite()) {
@@ -57,12 +53,12 @@ CheckOutcome checkAutomation(const CheckContext& context) {
 
 CheckOutcome checkParameterFuzz(const CheckContext& context) {
   constexpr float kInfinity = std::numeric_limits<float>::infinity();
-  std::vector<float> wild = {-1.0f,  1.5f,    2.0f,    100.0f, -0.0f, 1e-40f, -1e-40f,
-                             1e30f, -1e30f, std::numeric_limits<float>::max(),
-                             std::numeric_limits<float>::lowest()};
-  const bool nonFinite = context.settings.level >= kNonFiniteParameterLevel;
-  if (nonFinite) {
-    wild.insert(wild.end(), {std::numeric_limits<float>::quiet_NaN(),
+  std::vector<float> wild = {-0.0f, 1e-40f, -1e-40f, -1e-7f, 1.0000001f, 1.0000002f};
+  const bool farOut = context.settings.level >= kFarOutParameterLevel;
+  if (farOut) {
+    wild.insert(wild.end(), {-1.0f, 1.5f, 2.0f, 100.0f, 1e30f, -1e30f,
+                             std::numeric_limits<float>::max(), std::numeric_limits<float>::lowest(),
+                             std::numeric_limits<float>::quiet_NaN(),
                              -std::numeric_limits<float>::quiet_NaN(), kInfinity, -kInfinity});
   }
   std::mt19937_64 random = context.random();
@@ -101,8 +97,8 @@ CheckOutcome checkParameterFuzz(const CheckContext& context) {
         nonFiniteSeen(counts, "more than a second after every parameter was back in 0..1"));
   }
   return CheckOutcome::passed(std::to_string(wild.size()) +
-                              (nonFinite ? " out-of-range values (NaN, infinities, huge, negative) written to "
-                                         : " out-of-range values (huge, negative, beyond 1) written to ") +
+                              (farOut ? " values at the edges of and far outside 0..1 (NaN, infinities, huge, negative) written to "
+                                      : " values at the edges of 0..1 (-0, subnormal, -1e-7, just above 1) written to ") +
                               "every parameter " + std::to_string(context.settings.level) +
                               " times: no crash; finite output a second after values in 0..1");
 }
