@@ -123,12 +123,16 @@ double secondsOption(const std::string& command, const Option& option, double mo
 }
 
 Request parseList(const std::vector<std::string>& arguments) {
-  static constexpr OptionSpec specs[] = {{"timeout", 0, true}};
+  static constexpr OptionSpec specs[] = {{"timeout", 0, true}, {"json", 0, false}};
   const SplitArguments parts = split("list", arguments, specs);
   if (parts.help) return HelpRequest{"list"};
   expectPositionals("list", parts, 0, 0);
   ListRequest request;
   for (const Option& option : parts.options) {
+    if (option.name == "json") {
+      request.json = true;
+      continue;
+    }
     request.probeTimeoutSeconds = secondsOption("list", option, kMaxProbeTimeoutSeconds);
     if (request.probeTimeoutSeconds <= 0.0) {
       throw UsageError("list", "--timeout must be more than 0 seconds");
@@ -247,16 +251,28 @@ Request parseBench(const std::vector<std::string>& arguments) {
 
 Request parseValidate(const std::vector<std::string>& arguments) {
   static constexpr OptionSpec specs[] = {
-      {"level", 'l', true}, {"seed", 's', true}, {"json", 0, false}, {"check", 'c', true},
-      {"timeout", 0, true}};
+      {"level", 'l', true}, {"seed", 's', true},          {"json", 0, false},
+      {"check", 'c', true}, {"timeout", 0, true},         {"gui", 0, false},
+      {"extreme-rates", 0, false}, {"list-checks", 0, false}};
   const SplitArguments parts = split("validate", arguments, specs);
   if (parts.help) return HelpRequest{"validate"};
-  if (parts.positionals.empty()) throw UsageError("validate", "which plug-in? PLUGIN is missing");
-  expectPositionals("validate", parts, 1, 1);
   ValidateRequest request;
-  request.plugin = parts.positionals[0];
+  request.listChecks = std::any_of(parts.options.begin(), parts.options.end(),
+                                   [](const Option& option) { return option.name == "list-checks"; });
+  if (request.listChecks) {
+    expectPositionals("validate", parts, 0, 0);
+  } else {
+    if (parts.positionals.empty()) throw UsageError("validate", "which plug-in? PLUGIN is missing");
+    expectPositionals("validate", parts, 1, 1);
+    request.plugin = parts.positionals[0];
+  }
   for (const Option& option : parts.options) {
-    if (option.name == "level") {
+    if (option.name == "list-checks") continue;
+    if (option.name == "gui") {
+      request.gui = true;
+    } else if (option.name == "extreme-rates") {
+      request.extremeRates = true;
+    } else if (option.name == "level") {
       request.level = static_cast<int>(wholeNumberOption("validate", option, 1, 10, "a level"));
     } else if (option.name == "seed") {
       request.seed = static_cast<uint64_t>(
@@ -287,6 +303,7 @@ Request parseValidate(const std::vector<std::string>& arguments) {
 
 Request parseHelp(const std::vector<std::string>& arguments) {
   if (arguments.empty()) return HelpRequest{};
+  if (arguments[0] == "--help" || arguments[0] == "-h") return HelpRequest{"help"};
   if (arguments.size() > 1) throw UsageError("", "'kqfx help' takes one subcommand name");
   if (helpText(arguments[0]).empty()) {
     throw UsageError("", "no help for '" + arguments[0] + "': there is no such subcommand");

@@ -17,6 +17,7 @@ struct HelpRequest {
 struct VersionRequest {};
 struct ListRequest {
   double probeTimeoutSeconds = 10.0;
+  bool json = false;
 };
 struct InfoRequest {
   std::string plugin;
@@ -57,6 +58,9 @@ struct ValidateRequest {
   bool json = false;
   std::vector<std::string> checks;  // empty: all of them
   double timeoutSeconds = 300.0;    // per check
+  bool gui = false;                 // open the editor (only with a display)
+  bool extremeRates = false;        // 1 Hz and 768 kHz too
+  bool listChecks = false;          // say which checks the level runs instead
 };
 
 using Request = std::variant<HelpRequest, VersionRequest, ListRequest, InfoRequest, RenderRequest,

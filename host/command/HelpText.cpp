@@ -33,17 +33,27 @@ Exit status: 0 done, 1 failed, 2 bad command line; a render stopped by a
 signal ends by that signal and leaves no output file behind.
 )";
 
-const char* const kList = R"(usage: kqfx list [--timeout SECONDS]
+const char* const kList = R"(usage: kqfx list [--timeout SECONDS] [--json]
 
 Lists every VST 2 plug-in kqfx can find, one line each: name, unique
 identifier (four characters), number of parameters, path. The first line
 for a name is the plug-in that 'kqfx info NAME' and 'kqfx render NAME' use.
+Control characters in file names are shown escaped (\e, \n, \x01).
 
 Each plug-in is loaded in a child process, so one that crashes or hangs is
 reported on standard error and skipped.
 
 options:
   --timeout SECONDS   how long one plug-in may take to load (default 10)
+  --json              print one JSON object: "plugins" (name, uniqueId,
+                      parameters, path) and "skipped" (path, problem)
+)";
+
+const char* const kHelp = R"(usage: kqfx help [COMMAND]
+
+Shows the overview of kqfx, or the page of one command: list, info,
+render, demo, bench, validate or help. 'kqfx COMMAND --help' shows the
+same page.
 )";
 
 const char* const kInfo = R"(usage: kqfx info PLUGIN [--json]
@@ -119,43 +129,68 @@ options:
 )";
 
 const char* const kValidate = R"(usage: kqfx validate PLUGIN [--level 1..10] [--seed N] [--json] [options]
+       kqfx validate --list-checks [--level N]
 
 Loads the plug-in and puts it through what hosts put plug-ins through,
 printing one line per check (PASS, FAIL or SKIP, its name, what was seen)
 and a summary. PLUGIN may be any Linux VST 2 plug-in.
 
-checks:
-  loading          the entry function answers an effect record
-  lifecycle        open and close cold and warm (level x 10 times each),
-                   instances side by side, every opcode -1 to 60
-  metadata         parameter names, labels and value texts terminated,
-                   stable and free of locale effects; getParameter
-                   answers what was set
-  audio            noise at 44100, 48000 and 96000 Hz in blocks of 1 to
-                   4096 frames: no NaN, infinity or subnormal out
-  in-place         the same buffers for input and output
-  block-split      the same output whatever the block sizes (a plug-in
-                   that is not deterministic fails this one)
-  automation       every parameter moved before every 32-frame block
-  parameter-fuzz   values outside 0..1, huge, NaN and infinite
-  bad-audio        NaN, infinities and 1e30 in the input; finite output
-                   again a second (plus the declared tail) later
-  silence          ten seconds of silence after a loud burst cost no more
-                   than sound (within 1.5x) and give no subnormal output
-  threads          parameters written from another thread while audio runs
-  real-time        no malloc, free, new or delete inside a process call
-  rate-block       sample rate (1 Hz to 768 kHz) and block size changes
-                   between suspend and resume
+Levels add checks and strictness (--list-checks shows which):
+  1  loading          the entry function answers an effect record
+     lifecycle        open and close cold and warm (level x 10 times each),
+                      instances side by side, every opcode -1 to 60 but
+                      the editor's
+     metadata         parameter names, labels and value texts terminated,
+                      stable and free of locale effects; getParameter
+                      answers what was set
+     audio            noise at 44100, 48000 and 96000 Hz in blocks of 1 to
+                      4096 frames: no NaN, infinity or subnormal out
+  2  in-place         the same buffers for input and output
+     block-split      the same output whatever the block sizes, once the
+                      plug-in has settled for half a second
+  3  automation       up to 16 parameters (in turn) moved before every
+                      32-frame block
+     rate-block       sample rate (8 to 384 kHz) and block size changes
+                      between suspend and resume
+  4  bad-audio        NaN, infinities and 1e30 in the input; finite output
+                      again a second (plus the declared tail) later
+     parameter-fuzz   values at the edges of 0..1 that rounding in hosts
+                      gives (-0, subnormal, -1e-7, just above 1)
+  5  threads          parameters written from another thread while audio runs
+     real-time        no malloc, free, new or delete inside a process call
+     silence          ten seconds of silence after a loud burst cost no more
+                      than sound (within 1.5x) and give no subnormal output
+  7  parameter-fuzz writes values far outside 0..1 (-1, 2, 100, 1e30, the
+     float limits), NaN and infinities too
+ 10  in-place and block-split ask for identical output, bit for bit
+  editor            only with --gui and a display: the editor opened in a
+                    window, idled while audio runs, closed; twice
 
-Each check runs in a process of its own: a crash or a hang is reported as
-that check's failure. Higher levels run more rounds and longer renders;
-every random choice follows from the seed, so a run can be repeated.
+The comparisons (in-place, block-split) say by how much outputs differ,
+in dB relative to the signal's peak. Below level 10 a difference of up to
+-70 dB passes: plug-ins that take other code paths for other block sizes
+round differently, and resonant filters lift that to some -85 dB; a real
+fault (a click at block edges, settings that glide per call) is louder.
+
+Each check runs in a process of its own, in a process group of its own:
+a crash or a hang (past --timeout, whatever the plug-in did with its
+descriptors) is reported as that check's failure, and ending validate
+(Ctrl-C, SIGTERM) ends the check too. What the plug-in printed is shown
+under its check. A failure also shows what led to it (the sample rate,
+block size and last calls made into the plug-in, with their values) and
+the command that replays that check alone: every random choice follows
+from the seed and the check's name.
 
 options:
   -l, --level N       1 (quick) to 10 (thorough); default 5
   -s, --seed N        the seed of every random choice; default 1
-  -c, --check NAME    run only this check (repeatable); loading always runs
+  -c, --check NAME    run only this check, whatever its level (repeatable);
+                      loading always runs
       --timeout SECS  how long one check may take (default 300)
+      --gui           also open the plug-in's editor (needs a display);
+                      without it no editor opcode is ever sent
+      --extreme-rates rate-block tries 1 Hz and 768 kHz too
+      --list-checks   say what the level runs and makes stricter
       --json          print the results as one JSON object
 
 Exit status: 0 when no check failed, 1 when one did, 2 bad command line.
@@ -172,6 +207,7 @@ std::string helpText(const std::string& topic) {
   if (topic == "bench") return kBench;
   if (topic == "validate") return kValidate;
   if (topic == "analyze") return analyzeHelpText();
+  if (topic == "help") return kHelp;
   return {};
 }
 

@@ -8,6 +8,8 @@
 #include <system_error>
 
 #include "CommandErrors.h"
+#include "PluginSuggestions.h"
+#include "PrintableText.h"
 
 namespace fs = std::filesystem;
 
@@ -149,9 +151,21 @@ fs::path resolvePlugin(const std::string& argument, const SearchEnvironment& env
     return path;
   }
   const std::string name = endsWithSo(argument) ? pluginName(argument) : argument;
-  if (auto found = findPlugin(name, pluginFolders(environment))) return *found;
-  throw CommandFailure("no plug-in named '" + name +
-                       "' was found (see 'kqfx list' for what there is, or give a path)");
+  const std::vector<fs::path> folders = pluginFolders(environment);
+  if (auto found = findPlugin(name, folders)) return *found;
+  std::vector<std::string> known;
+  for (const fs::path& folder : folders) {
+    for (const fs::path& candidate : sharedObjectsIn(folder)) known.push_back(pluginName(candidate));
+  }
+  const std::vector<std::string> close = nearMisses(name, known);
+  std::string suggestion;
+  for (std::size_t i = 0; i < close.size(); ++i) {
+    suggestion += (i == 0 ? "did you mean " : i + 1 == close.size() ? " or " : ", ") +
+                  printableLine(close[i]);
+  }
+  throw CommandFailure("no plug-in named '" + printableLine(name) + "' was found (" +
+                       (suggestion.empty() ? "" : suggestion + "? ") +
+                       "see 'kqfx list' for what there is, or give a path)");
 }
 
 }  // namespace kqfx::command

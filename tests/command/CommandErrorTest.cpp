@@ -103,6 +103,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"PluginNotFound", {"render", "Nonesuch", "@@/in.wav", "@@/out.wav"},
                  "kqfx: no plug-in named 'Nonesuch' was found (see 'kqfx list' for what there "
                  "is, or give a path)", 1},
+        BadInput{"PluginNameNearMiss", {"info", "pelvo"},
+                 "kqfx: no plug-in named 'pelvo' was found (did you mean Pellvo? see 'kqfx list' "
+                 "for what there is, or give a path)", 1},
         BadInput{"PluginPathMissing", {"info", "@@/Gone.so"}, "kqfx: plug-in '@@/Gone.so' does not exist", 1},
         BadInput{"NotASharedObject", {"render", "@@/Fake.so", "@@/in.wav", "@@/out.wav"},
                  "kqfx: '@@/Fake.so' is not a shared object (no ELF header)", 1},
@@ -148,7 +151,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<BadInput>& param) { return std::string(param.param.title); });
 
 TEST(CommandHelp, EveryPageStartsWithItsUsageAndGoesToStandardOutput) {
-  for (const char* topic : {"list", "info", "render", "demo"}) {
+  for (const char* topic : {"list", "info", "render", "demo", "validate", "help"}) {
     const CommandResult viaOption = runKqfx({topic, "--help"});
     EXPECT_EQ(viaOption.status, 0);
     EXPECT_EQ(viaOption.out.rfind(std::string("usage: kqfx ") + topic, 0), 0u) << viaOption.out;

@@ -10,6 +10,7 @@
 
 #include "CommandRunner.h"
 #include "Deliverables.h"
+#include "MiniJson.h"
 #include "SoundFiles.h"
 
 namespace kqfx::test {
@@ -80,6 +81,37 @@ TEST(CommandList, FindsOursThenEveryFolderOfThePluginPathAndSkipsBadOnes) {
                 ": crashed while loading (Segmentation fault)\n"
                 "kqfx: skipped " + (folder / "b/Hangs.so") +
                 ": did not finish loading within 1 s\n");
+}
+
+TEST(CommandList, ControlCharactersInNamesAreEscapedAndJsonListsTheSame) {
+  ScratchFolder folder;
+  fs::create_directories(folder.path() / "home");
+  fs::create_directories(folder.path() / "a");
+  const std::string name = "Pel\x1b[31mRED\nvo";
+  fs::copy_file(kPlugins + "/Pellvo.so", folder / ("a/" + name + ".so"));
+  const auto environment = searchEnvironment(folder, folder / "a");
+
+  const CommandResult text = runKqfx({"list"}, environment);
+  ASSERT_EQ(text.status, 0) << text.err;
+  // One line per plug-in, ours first: the eighth is the copy, its escape
+  // and line break shown as text.
+  std::vector<std::string> lines;
+  std::istringstream stream(text.out);
+  for (std::string line; std::getline(stream, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), deliverables().size() + 1) << text.out;
+  EXPECT_EQ(lines.back(), "Pel\\e[31mRED\\nvo  KQPE  1  " + (folder / "a") + "/Pel\\e[31mRED\\nvo.so");
+  EXPECT_EQ(text.out.find('\x1b'), std::string::npos);
+
+  const CommandResult json = runKqfx({"list", "--json"}, environment);
+  ASSERT_EQ(json.status, 0) << json.err;
+  const Json report = Json::parse(json.out);
+  const Json::Array& plugins = report["plugins"].array();
+  ASSERT_EQ(plugins.size(), deliverables().size() + 1);
+  EXPECT_EQ(plugins.back()["name"].text(), name);
+  EXPECT_EQ(plugins.back()["uniqueId"].text(), "KQPE");
+  EXPECT_EQ(plugins.back()["parameters"].number(), 1.0);
+  EXPECT_EQ(plugins.back()["path"].text(), (folder / "a") + "/" + name + ".so");
+  EXPECT_TRUE(report["skipped"].array().empty());
 }
 
 TEST(CommandList, NamesResolveInSearchOrderAndOursComeFirst) {

@@ -7,13 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "CallTrail.h"
 #include "kqfx/host/PluginLibrary.h"
 
 namespace kqfx::command::validate {
 
 struct ValidationSettings {
-  int level = 5;      // 1..10: how many rounds and how long the renders
+  int level = 5;      // 1..10: which checks, how many rounds, how strict
   uint64_t seed = 1;  // every random choice follows from it
+  bool gui = false;   // the editor may be opened (asked for, and a display is there)
+  bool extremeRates = false;  // 1 Hz and 768 kHz too, rates no host uses
 };
 
 enum class Verdict { pass, fail, skip };
@@ -23,7 +26,12 @@ struct CheckOutcome {
   std::string seen;  // one line: what the check did or found
 
   static CheckOutcome passed(std::string seen) { return {Verdict::pass, std::move(seen)}; }
-  static CheckOutcome failed(std::string seen) { return {Verdict::fail, std::move(seen)}; }
+  // Also ends the call trail here (see CallTrail): a check returns its
+  // failure before its plug-ins are closed.
+  static CheckOutcome failed(std::string seen) {
+    freezeCallTrail();
+    return {Verdict::fail, std::move(seen)};
+  }
   static CheckOutcome skipped(std::string seen) { return {Verdict::skip, std::move(seen)}; }
 };
 
@@ -48,9 +56,34 @@ struct CheckDefinition {
   const char* name;     // as given to --check and printed
   const char* purpose;  // for the help page
   CheckFunction run;
+  int level;            // the lowest level that runs it
 };
 
 // Every check, in the order they run.
 const std::vector<CheckDefinition>& checkCatalogue();
+
+// The level from which parameter-fuzz writes values far outside 0..1,
+// NaN and infinities. Hosts send 0..1, and at worst the values rounding
+// gives at its edges, which is all parameter-fuzz writes below it; a
+// plug-in may still want to survive more.
+constexpr int kFarOutParameterLevel = 7;
+// The level from which the comparison checks ask for identical output.
+// Below it, output that differs by no more than kComparisonToleranceDb
+// relative to the signal's peak passes: plug-ins that work in vectors or
+// internal blocks of their own take other code paths when the host's block
+// sizes change and round differently, and resonant low filters with a
+// large boost lift that rounding noise to some -85 dB (LSP's parametric
+// equaliser does); a real fault (a click at a block boundary, parameters
+// that glide per call, state lost between calls) is far louder.
+constexpr int kBitExactLevel = 10;
+constexpr double kComparisonToleranceDb = -70.0;
+
+// What a level makes stricter in checks that lower levels run already.
+struct Tightening {
+  int level;
+  const char* checks;
+  const char* what;
+};
+const std::vector<Tightening>& tightenings();
 
 }  // namespace kqfx::command::validate

@@ -14,25 +14,36 @@ std::mt19937_64 CheckContext::random() const {
 
 const std::vector<CheckDefinition>& checkCatalogue() {
   static const std::vector<CheckDefinition> checks = {
-      {"loading", "the entry function answers an effect record", checkLoading},
-      {"lifecycle", "open/close cold and warm, instances side by side, every opcode",
-       checkLifecycle},
-      {"metadata", "parameter names, labels, value texts, getParameter, locale", checkMetadata},
+      {"loading", "the entry function answers an effect record", checkLoading, 1},
+      {"lifecycle", "open/close cold and warm, instances side by side, every opcode but the editor's",
+       checkLifecycle, 1},
+      {"metadata", "parameter names, labels, value texts, getParameter, locale", checkMetadata, 1},
       {"audio", "noise at 44.1, 48 and 96 kHz in blocks of 1 to 4096: no NaN, inf, subnormal",
-       checkAudio},
-      {"in-place", "the same buffers for input and output give the same output", checkInPlace},
+       checkAudio, 1},
+      {"in-place", "the same buffers for input and output give the same output", checkInPlace, 2},
       {"block-split", "a render split into other block sizes gives the same output",
-       checkBlockSplit},
-      {"automation", "every parameter moved before every 32-frame block", checkAutomation},
-      {"parameter-fuzz", "values outside 0..1, huge, NaN and infinite", checkParameterFuzz},
-      {"bad-audio", "NaN, infinity and 1e30 in the input", checkBadAudio},
-      {"silence", "silence after a loud burst: no slower, no subnormal out", checkSilence},
-      {"threads", "parameters written from another thread while audio runs", checkThreads},
-      {"real-time", "no allocation or free inside a process call", checkRealTime},
-      {"rate-block", "sample rate and block size changes between suspend and resume",
-       checkRateAndBlockChanges},
+       checkBlockSplit, 2},
+      {"automation", "every parameter moved before every 32-frame block", checkAutomation, 3},
+      {"rate-block", "sample rate (8 to 384 kHz) and block size changes between suspend and resume",
+       checkRateAndBlockChanges, 3},
+      {"bad-audio", "NaN, infinity and 1e30 in the input", checkBadAudio, 4},
+      {"parameter-fuzz", "values at the edges of 0..1 that hosts' rounding gives", checkParameterFuzz, 4},
+      {"threads", "parameters written from another thread while audio runs", checkThreads, 5},
+      {"real-time", "no allocation or free inside a process call", checkRealTime, 5},
+      {"silence", "silence after a loud burst: no slower, no subnormal out", checkSilence, 5},
+      {"editor", "open, idle and close the editor in a window (only with --gui)", checkEditor, 1},
   };
   return checks;
+}
+
+const std::vector<Tightening>& tightenings() {
+  static const std::vector<Tightening> list = {
+      {kFarOutParameterLevel, "parameter-fuzz",
+       "values far outside 0..1 (-1, 2, 100, 1e30, the float limits), NaN and infinities"},
+      {kBitExactLevel, "in-place, block-split",
+       "output identical bit for bit (below: within the tolerance)"},
+  };
+  return list;
 }
 
 }  // namespace kqfx::command::validate

@@ -1,9 +1,11 @@
 #pragma once
 // Small pieces the checks share.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 #include <string>
 
@@ -21,6 +23,17 @@ inline float randomUnit(std::mt19937_64& random) {
 // Sets every parameter to a random value in 0..1.
 inline void randomizeParameters(PluginRig& rig, std::mt19937_64& random) {
   for (int32_t p = 0; p < rig.numParams(); ++p) rig.plugin().setParameter(p, randomUnit(random));
+}
+
+// Hosts automate a few parameters at a time: sets up to this many before
+// a call, taking the parameters in turn from `next`.
+constexpr int32_t kMovedAtOnce = 16;
+inline void moveSomeParameters(PluginRig& rig, std::mt19937_64& random, int32_t& next) {
+  const int32_t count = rig.numParams();
+  for (int32_t i = 0; i < std::min(count, kMovedAtOnce); ++i) {
+    rig.plugin().setParameter(next, randomUnit(random));
+    next = (next + 1) % count;
+  }
 }
 
 // "1.25 s" for a frame count at a rate.
@@ -48,6 +61,12 @@ inline void renderNoise(PluginRig& rig, Noise& noise, int64_t frames, int32_t bl
 inline std::string parameterCalled(PluginRig& rig, int32_t index) {
   const std::string name = rig.plugin().parameterName(index);
   return "parameter " + std::to_string(index) + (name.empty() ? "" : " (" + name + ")");
+}
+
+// Whether there is a display to open editors on.
+inline bool displayAvailable() {
+  const char* display = std::getenv("DISPLAY");
+  return display && *display;
 }
 
 // The most parameters the checks walk through; plug-ins with thousands

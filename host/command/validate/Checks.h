@@ -31,5 +31,7 @@ CheckOutcome checkThreads(const CheckContext& context);
 CheckOutcome checkRealTime(const CheckContext& context);
 // Sample rate and block size changes between suspend and resume.
 CheckOutcome checkRateAndBlockChanges(const CheckContext& context);
+// The editor opened in a window, idled and closed (only when asked).
+CheckOutcome checkEditor(const CheckContext& context);
 
 }  // namespace kqfx::command::validate

@@ -6,14 +6,20 @@
 
 #include "CheckSupport.h"
 #include "Checks.h"
-#include "kqfx/host/PluginInstance.h"
+#include "TracedPlugin.h"
 
 namespace kqfx::command::validate {
 namespace {
 
 constexpr int32_t kFlagHasEditor = 0x1;
 
-std::string identity(const host::PluginInstance& plugin) {
+// The opcodes that draw, size, feed or drive an editor: 13 to 21, and the
+// editor's key and knob-mode opcodes 59 to 61.
+bool isEditorOpcode(int32_t opcode) {
+  return (opcode >= opEditorGetRect && opcode <= 21) || (opcode >= 59 && opcode <= 61);
+}
+
+std::string identity(const TracedPlugin& plugin) {
   const AEffect& record = plugin.record();
   std::string id;
   for (int shift = 24; shift >= 0; shift -= 8) {
@@ -27,7 +33,7 @@ std::string identity(const host::PluginInstance& plugin) {
 
 // Opens and closes one instance, as hosts do when they scan.
 void openAndClose(const host::PluginLibrary& library) {
-  host::PluginInstance plugin(library);
+  TracedPlugin plugin(library);
   plugin.dispatch(opOpen);
   plugin.dispatch(opSetSampleRate, 0, 0, nullptr, 44100.0f);
   plugin.dispatch(opSetBlockSize, 0, 512);
@@ -38,7 +44,7 @@ void openAndClose(const host::PluginLibrary& library) {
 }  // namespace
 
 CheckOutcome checkLoading(const CheckContext& context) {
-  host::PluginInstance plugin(context.library);
+  TracedPlugin plugin(context.library);
   return CheckOutcome::passed("entry '" + context.library.entryName() + "' answered a record: " +
                               identity(plugin));
 }
@@ -82,20 +88,29 @@ CheckOutcome checkLifecycle(const CheckContext& context) {
   rigs[2].reset();
 
   // Every opcode with neutral arguments: zeroed memory wherever one is
-  // pointed to. The editor is opened only by plug-ins without one (they
-  // must ignore it); close comes last.
-  host::PluginInstance plugin(context.library);
+  // pointed to; close comes last. The editor's opcodes only with --gui, as
+  // hosts never touch an editor without a window to put it in; even then
+  // the editor is opened only by plug-ins without one (they must ignore
+  // it), the editor check opens real ones.
+  TracedPlugin plugin(context.library);
   alignas(16) std::array<char, 4096> scratch{};
   alignas(16) std::array<char, 4096> arrangement{};
   const bool hasEditor = (plugin.record().flags & kFlagHasEditor) != 0;
+  const bool editorAllowed = context.settings.gui && displayAvailable();
   int answered = 0;
   for (int32_t opcode = -1; opcode <= 60; ++opcode) {
     if (opcode == opClose || (opcode == opEditorOpen && hasEditor)) continue;
+    if (isEditorOpcode(opcode) && !editorAllowed) continue;
     scratch.fill(0);
     arrangement.fill(0);
+    // The rate and the block size as a host sets them: no host sends 0.
+    const bool setsRateOrBlock = opcode == opSetSampleRate || opcode == opSetBlockSize ||
+                                 opcode == opSetBlockSizeAndSampleRate;
     const intptr_t value =
-        opcode == opSetSpeakerArrangement ? reinterpret_cast<intptr_t>(arrangement.data()) : 0;
-    plugin.dispatch(opcode, 0, value, scratch.data(), 0.0f);
+        opcode == opSetSpeakerArrangement ? reinterpret_cast<intptr_t>(arrangement.data())
+        : setsRateOrBlock                 ? 512
+                                          : 0;
+    plugin.dispatch(opcode, 0, value, scratch.data(), setsRateOrBlock ? 44100.0f : 0.0f);
     ++answered;
   }
   plugin.close();
@@ -104,7 +119,9 @@ CheckOutcome checkLifecycle(const CheckContext& context) {
                               " warm open/close cycles, " + std::to_string(kSideBySide) +
                               " instances side by side, " + std::to_string(answered) +
                               " opcodes answered" +
-                              (hasEditor ? " (editor not opened without a window)" : ""));
+                              (editorAllowed ? std::string(hasEditor ? " (the editor itself not opened here)" : "")
+                                            : std::string(" (the editor's left alone without ") +
+                                                  (context.settings.gui ? "a display)" : "--gui)")));
 }
 
 }  // namespace kqfx::command::validate

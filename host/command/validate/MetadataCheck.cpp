@@ -23,7 +23,7 @@ struct TextAnswer {
   bool overran = false;
 };
 
-TextAnswer askText(host::PluginInstance& plugin, int32_t opcode, int32_t index) {
+TextAnswer askText(TracedPlugin& plugin, int32_t opcode, int32_t index) {
   std::vector<char> buffer(kTextBuffer + kGuard, kFill);
   plugin.dispatch(opcode, index, 0, buffer.data());
   TextAnswer answer;
@@ -65,7 +65,7 @@ CheckOutcome checkMetadata(const CheckContext& context) {
   const std::string localeBefore = std::setlocale(LC_ALL, nullptr);
   const std::string cppLocaleBefore = std::locale().name();
   PluginRig rig(context.library, 44100.0f, 512);
-  host::PluginInstance& plugin = rig.plugin();
+  TracedPlugin& plugin = rig.plugin();
   std::mt19937_64 random = context.random();
   const int32_t count = checkedParameterCount(rig);
 

@@ -19,7 +19,7 @@ int32_t checkedChannels(int32_t declared, const char* what) {
 }  // namespace
 
 PluginRig::PluginRig(const host::PluginLibrary& library, float sampleRate, int32_t maxBlock)
-    : plugin_(std::make_unique<host::PluginInstance>(library)),
+    : plugin_(std::make_unique<TracedPlugin>(library)),
       maxBlock_(maxBlock),
       inputCount_(checkedChannels(plugin_->record().numInputs, "inputs")),
       outputCount_(checkedChannels(plugin_->record().numOutputs, "outputs")) {

@@ -10,7 +10,7 @@
 
 #include "AllocationWatch.h"
 #include "SampleScan.h"
-#include "kqfx/host/PluginInstance.h"
+#include "TracedPlugin.h"
 
 namespace kqfx::command::validate {
 
@@ -38,7 +38,7 @@ class PluginRig {
   PluginRig(const PluginRig&) = delete;
   PluginRig& operator=(const PluginRig&) = delete;
 
-  host::PluginInstance& plugin() { return *plugin_; }
+  TracedPlugin& plugin() { return *plugin_; }
   int32_t maxBlock() const { return maxBlock_; }
   int32_t numParams() const { return plugin_->numParams(); }
 
@@ -67,7 +67,7 @@ class PluginRig {
   bool canReplace() const { return plugin_->canReplace(); }
 
  private:
-  std::unique_ptr<host::PluginInstance> plugin_;
+  std::unique_ptr<TracedPlugin> plugin_;
   int32_t maxBlock_;
   int32_t inputCount_;
   int32_t outputCount_;

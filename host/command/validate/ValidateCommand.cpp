@@ -1,5 +1,10 @@
-// kqfx validate: every check in a process of its own, one line each as it
-// finishes, then the summary.
+// kqfx validate: every check the level asks for in a process of its own,
+// one line each as it finishes (with what led to a failure and what the
+// plug-in printed), then the summary.
+#include <algorithm>
+#include <cstdio>
+#include <cctype>
+#include <cstdlib>
 #include <memory>
 
 #include "../Commands.h"
@@ -7,31 +12,96 @@
 #include "../PluginSearch.h"
 #include "../StandardOutput.h"
 #include "Check.h"
+#include "Checks.h"
 #include "IsolatedRun.h"
 #include "ValidationReport.h"
 
 namespace kqfx::command {
+namespace {
+
+using namespace validate;
+
+bool named(const ValidateRequest& request, const CheckDefinition& check) {
+  return std::find(request.checks.begin(), request.checks.end(), check.name) !=
+         request.checks.end();
+}
+
+// Loading always runs; checks named with --check run whatever the level;
+// else the level's checks, and the editor's only with --gui.
+bool wanted(const ValidateRequest& request, const CheckDefinition& check) {
+  if (check.run == checkCatalogue().front().run) return true;
+  if (!request.checks.empty()) return named(request, check);
+  if (check.run == checkEditor) return request.gui;
+  return check.level <= request.level;
+}
+
+std::string shellWord(const std::string& text) {
+  const bool plain = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || std::string("/._-+=:,@").find(c) != std::string::npos;
+  });
+  if (plain) return text;
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+std::string replayCommand(const ValidateRequest& request, const std::string& path,
+                          const std::string& check) {
+  std::string command = "kqfx validate " + shellWord(path) + " --check " + check + " --seed " +
+                        std::to_string(request.seed) + " --level " + std::to_string(request.level);
+  if (request.gui) command += " --gui";
+  if (request.extremeRates) command += " --extreme-rates";
+  return command;
+}
+
+std::string listChecks(int level) {
+  std::string text = "checks at level " + std::to_string(level) + " (the level each starts at):\n";
+  std::string later;
+  for (const CheckDefinition& check : checkCatalogue()) {
+    char line[160];
+    std::snprintf(line, sizeof line, "  %2d  %-15s %s\n", check.level, check.name, check.purpose);
+    if (check.run == checkEditor) {
+      later += line;
+    } else if (check.level <= level) {
+      text += line;
+    } else {
+      later += line;
+    }
+  }
+  text += "stricter from a level on:\n";
+  for (const Tightening& tightening : tightenings()) {
+    char line[200];
+    std::snprintf(line, sizeof line, "  %2d  %-15s %s%s\n", tightening.level, tightening.checks,
+                  tightening.what, tightening.level <= level ? "" : " (not at this level)");
+    text += line;
+  }
+  if (!later.empty()) text += "not run at this level:\n" + later;
+  return text;
+}
+
+}  // namespace
 
 int runValidate(const ValidateRequest& request) {
-  using namespace validate;
+  if (request.listChecks) {
+    printOut(listChecks(request.level));
+    return 0;
+  }
   const std::filesystem::path path =
       resolvePlugin(request.plugin, SearchEnvironment::fromProcess());
   ValidationReport report;
   report.plugin = pluginName(path);
   report.path = path.string();
-  report.settings = {request.level, request.seed};
+  report.settings = {request.level, request.seed, request.gui, request.extremeRates};
 
+  const CheckProcessesEndWithUs endWithUs;
   bool loaded = true;
   for (const CheckDefinition& check : checkCatalogue()) {
-    const bool wanted = request.checks.empty() || check.run == checkCatalogue().front().run ||
-                        std::find(request.checks.begin(), request.checks.end(), check.name) !=
-                            request.checks.end();
-    if (!wanted) continue;
-    CheckResult result{check.name, {}};
+    if (!wanted(request, check)) continue;
+    CheckResult result{check.name, {}, {}, {}, {}};
     if (!loaded) {
       result.outcome = CheckOutcome::skipped("not run: the plug-in did not load");
     } else {
-      result.outcome = runIsolated(
+      IsolatedOutcome isolated = runIsolated(
           [&]() -> CheckOutcome {
             std::unique_ptr<host::PluginLibrary> library;
             try {
@@ -43,6 +113,10 @@ int runValidate(const ValidateRequest& request) {
             return check.run(context);
           },
           request.timeoutSeconds);
+      result.outcome = std::move(isolated.outcome);
+      result.trail = std::move(isolated.trail);
+      result.output = std::move(isolated.output);
+      result.replay = replayCommand(request, report.path, check.name);
       if (check.run == checkCatalogue().front().run) {
         loaded = result.outcome.verdict == Verdict::pass;
       }

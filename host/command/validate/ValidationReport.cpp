@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "JsonText.h"
+#include "PrintableText.h"
 
 namespace kqfx::command::validate {
 namespace {
@@ -21,6 +22,31 @@ std::string upper(std::string text) {
   return text;
 }
 
+// The most lines of a passing or skipped check's output shown; a failing
+// check's is shown whole (as far as it was kept).
+constexpr int kOutputLinesOfPasses = 10;
+
+std::string indentedOutput(const std::string& output, bool whole) {
+  std::string text = printableLines(output);
+  while (!text.empty() && text.back() == '\n') text.pop_back();
+  std::string shown;
+  int lines = 0;
+  std::size_t at = 0;
+  while (at <= text.size()) {
+    const std::size_t end = std::min(text.find('\n', at), text.size());
+    if (!whole && lines == kOutputLinesOfPasses) {
+      int more = 0;
+      for (std::size_t i = at; i < text.size(); ++i) more += text[i] == '\n';
+      shown += "      | [" + std::to_string(more + 1) + " more lines]\n";
+      break;
+    }
+    shown += "      | " + text.substr(at, end - at) + "\n";
+    ++lines;
+    at = end + 1;
+  }
+  return shown;
+}
+
 }  // namespace
 
 int ValidationReport::count(Verdict verdict) const {
@@ -32,14 +58,22 @@ int ValidationReport::count(Verdict verdict) const {
 std::string checkLine(const CheckResult& result) {
   std::string name = result.name;
   name.resize(std::max<std::size_t>(name.size(), 15), ' ');
-  return upper(verdictWord(result.outcome.verdict)) + "  " + name + " " + result.outcome.seen + "\n";
+  const bool failed = result.outcome.verdict == Verdict::fail;
+  std::string line =
+      upper(verdictWord(result.outcome.verdict)) + "  " + name + " " + printableLine(result.outcome.seen) + "\n";
+  if (failed && !result.trail.empty()) line += "      leading to it: " + result.trail + "\n";
+  if (failed && !result.replay.empty()) line += "      replay: " + printableLine(result.replay) + "\n";
+  if (!result.output.empty()) {
+    line += "      the plug-in printed:\n" + indentedOutput(result.output, failed);
+  }
+  return line;
 }
 
 std::string summaryLine(const ValidationReport& report) {
   const int total = static_cast<int>(report.results.size());
   const int failed = report.count(Verdict::fail);
   const int skipped = report.count(Verdict::skip);
-  std::string line = report.plugin + ": ";
+  std::string line = printableLine(report.plugin) + ": ";
   if (failed == 0) {
     line += skipped == 0 ? "all " + std::to_string(total) + " checks passed"
                          : std::to_string(total - skipped) + " of " + std::to_string(total) +
@@ -71,7 +105,13 @@ std::string reportJson(const ValidationReport& report) {
     const CheckResult& result = report.results[i];
     json += std::string(i == 0 ? "\n" : ",\n") + "    {\"name\": " + jsonString(result.name) +
             ", \"result\": \"" + verdictWord(result.outcome.verdict) +
-            "\", \"seen\": " + jsonString(result.outcome.seen) + "}";
+            "\", \"seen\": " + jsonString(result.outcome.seen);
+    if (result.outcome.verdict == Verdict::fail) {
+      json += ", \"trail\": " + jsonString(result.trail) +
+              ", \"replay\": " + jsonString(result.replay);
+    }
+    if (!result.output.empty()) json += ", \"output\": " + jsonString(result.output);
+    json += "}";
   }
   json += "\n  ]\n}\n";
   return json;

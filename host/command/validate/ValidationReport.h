@@ -13,6 +13,9 @@ namespace kqfx::command::validate {
 struct CheckResult {
   std::string name;
   CheckOutcome outcome;
+  std::string trail;   // what was set and the last calls made (see CallTrail)
+  std::string output;  // what the check's process printed: the plug-in's messages
+  std::string replay;  // the command that runs this check alone again
 };
 
 struct ValidationReport {
@@ -25,7 +28,9 @@ struct ValidationReport {
   bool allPassed() const { return count(Verdict::fail) == 0; }
 };
 
-// "PASS  audio           noise at ..." with the name padded to a column.
+// "PASS  audio           noise at ..." with the name padded to a column;
+// under a failure what led to it and how to replay it, and under any
+// check what the plug-in printed during it (indented, made printable).
 std::string checkLine(const CheckResult& result);
 // "Pellvo: all 13 checks passed (level 10, seed 1)" and its variants.
 std::string summaryLine(const ValidationReport& report);

@@ -6,6 +6,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -41,7 +43,31 @@ Broken* brokenOf(AEffect* effect) { return static_cast<Broken*>(effect->object);
   }
 }
 
-intptr_t dispatch(AEffect* effect, int32_t opcode, int32_t index, intptr_t, void* ptr, float) {
+#if defined(BROKEN_BLOCK_EDGES)
+// How big the step is: BROKEN_EDGE from the environment, else 1e-3.
+float edgeSize() {
+  static const float size = [] {
+    const char* text = std::getenv("BROKEN_EDGE");
+    return text ? std::strtof(text, nullptr) : 1e-3f;
+  }();
+  return size;
+}
+#endif
+
+intptr_t dispatch(AEffect* effect, int32_t opcode, int32_t index, intptr_t, void* ptr,
+                  [[maybe_unused]] float opt) {
+#if defined(BROKEN_EDITOR_CRASHES)
+  // Like an editor that needs a display even to say its size: any editor
+  // opcode without one ends the process.
+  if ((opcode >= 13 && opcode <= 21) || (opcode >= 59 && opcode <= 61)) {
+    std::fprintf(stderr, "EditorCrashes: no display for opcode %d\n", static_cast<int>(opcode));
+    std::abort();
+  }
+#endif
+#if defined(BROKEN_ODD_RATES_CRASH)
+  // Made for the rates hosts use, and no others.
+  if (opcode == kqfx::opSetSampleRate && (opt < 8000.0f || opt > 384000.0f)) std::abort();
+#endif
   switch (opcode) {
     case kqfx::opClose:
       delete brokenOf(effect);
@@ -81,7 +107,11 @@ float getParameter(AEffect* effect, int32_t index) {
 
 void processReplacing(AEffect* effect, float** in, float** out, int32_t frames) {
   Broken* broken = brokenOf(effect);
+#if defined(BROKEN_BLOCK_EDGES)
+  const float gain = 1.0f;  // so that the signal's peak is the input's
+#else
   const float gain = broken->gain.load();
+#endif
 #if defined(BROKEN_ALLOCATES)
   // A scratch buffer per call.
   float* scratch = new float[static_cast<std::size_t>(frames) + 1];
@@ -100,12 +130,16 @@ void processReplacing(AEffect* effect, float** in, float** out, int32_t frames) 
 #endif
 #if defined(BROKEN_CRASHES)
   if (broken->frames > 1000) {
+    std::fprintf(stderr, "Crashes: about to write through a null pointer\n");
     volatile int* nowhere = nullptr;
     *nowhere = 1;
   }
 #endif
 #if defined(BROKEN_HANGS)
   if (broken->frames > 1000) {
+    // Every descriptor it inherited closed first, as daemons do: the host
+    // sees end of file on anything it shares with this process.
+    for (int fd = 0; fd < 1024; ++fd) ::close(fd);
     for (;;) ::pause();
   }
 #endif
@@ -118,6 +152,11 @@ void processReplacing(AEffect* effect, float** in, float** out, int32_t frames) 
 #if defined(BROKEN_WRITES_NAN)
       // Every 1000th frame of the stream.
       if ((broken->frames + i) % 1000 == 999) value = std::numeric_limits<float>::quiet_NaN();
+#endif
+#if defined(BROKEN_BLOCK_EDGES)
+      // A step at the start of every call: the output depends on how the
+      // host cuts the stream into blocks.
+      if (i == 0) value += edgeSize();
 #endif
       out[c][i] = value;
     }
@@ -147,6 +186,9 @@ AEffect* create(HostCallback) {
   r.numInputs = 2;
   r.numOutputs = 2;
   r.flags = kqfx::flagCanProcessReplacing;
+#if defined(BROKEN_EDITOR_CRASHES)
+  r.flags |= 0x1;  // says it has an editor
+#endif
   r.object = broken;
   r.uniqueID = kqfx::fourCharCode("BrKn");
   return &r;
