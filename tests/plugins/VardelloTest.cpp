@@ -60,7 +60,7 @@ class VardelloTest : public ::testing::Test {
 TEST_F(VardelloTest, ParametersHaveTheirNamesLabelsAndTexts) {
   const char* names[] = {"Dry Level", "Depth", "Brightness", "Model"};
   const char* labels[] = {"dB", "%", "%", ""};
-  const char* texts[] = {"-3.00000", "50.00000", "50.00000", "Classic"};
+  const char* texts[] = {"-6.00000", "50.00000", "50.00000", "Classic"};
   const float values[] = {0.4375f, 0.5f, 0.5f, 0.0f};
   for (int32_t i = 0; i < 4; ++i) {
     EXPECT_EQ(plugin.parameterName(i), names[i]);
@@ -71,7 +71,7 @@ TEST_F(VardelloTest, ParametersHaveTheirNamesLabelsAndTexts) {
   const std::pair<int32_t, float> writes[] = {
       {kDryLevel, 1.0f}, {kDryLevel, 0.25f},  {kDryLevel, 0.5f},  {kDryLevel, 0.0f},
       {kDepth, 0.25f},   {kBrightness, 1.0f}, {kBrightness, 0.0f}};
-  const char* shown[] = {"24.00000", "-12.0000", "0.000000", "-inf",
+  const char* shown[] = {"48.00000", "-24.0000", "0.000000", "-48.0000",
                          "25.00000", "100.0000", "0.000000"};
   for (std::size_t w = 0; w < std::size(writes); ++w) {
     plugin.setParameter(writes[w].first, writes[w].second);
@@ -186,9 +186,9 @@ TEST_F(VardelloTest, WidthZeroGivesBothChannelsTheSameWetSignal) {
   EXPECT_NE(out[0][5000], 0.0f);
 }
 
-TEST_F(VardelloTest, DryLevelZeroReadsMinusInfinityYetStillSounds) {
+TEST_F(VardelloTest, DryLevelZeroReadsMinusFortyEightDecibelsAndSoundsThere) {
   plugin.setParameter(kDryLevel, 0.0f);
-  EXPECT_EQ(plugin.parameterDisplay(kDryLevel), "-inf");
+  EXPECT_EQ(plugin.parameterDisplay(kDryLevel), "-48.0000");
   replacing(silence(kGlide));
   Stereo input = silence(4);
   input[0][1] = 1.0f;
