@@ -29,10 +29,10 @@ TEST(CommandDemo, WritesTheDryLoopAndOneNonSilentFilePerEffectFound) {
   ASSERT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(result.out.rfind("wrote " + out + "/dry.wav (4.0 s; the demo signal)\n", 0), 0u)
       << result.out;
-  EXPECT_TRUE(contains(result.out, "wrote " + out + "/Pellvo.wav (4.0 s; Input Gain = 4.800000 dB)\n"))
+  EXPECT_TRUE(contains(result.out, "wrote " + out + "/Pellvo.wav (4.0 s; Input Gain = 2.400000 dB)\n"))
       << result.out;
   EXPECT_TRUE(contains(result.out, "wrote " + out +
-                                       "/Grubbel.wav (4.0 s; Input Gain = 4.800000 dB, "
+                                       "/Grubbel.wav (4.0 s; Input Gain = 4.800001 dB, "
                                        "Limit = -6.02059 dB)\n"))
       << result.out;
 

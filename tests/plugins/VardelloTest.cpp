@@ -227,16 +227,16 @@ TEST_F(VardelloTest, SuspendInAGlideStopsItWhereItStands) {
   plugin.setParameter(kDepth, 0.0f);
   replacing(silence(100));
   EXPECT_EQ(plugin.getParameter(kDryLevel), 1.0f);  // the target, while the sound glides
-  EXPECT_EQ(plugin.parameterDisplay(kDryLevel), "24.00000");
+  EXPECT_EQ(plugin.parameterDisplay(kDryLevel), "48.00000");
   plugin.suspend();
   const float step = static_cast<float>((1.0 - 0.4375) / kGlide);
   const float reached = static_cast<float>(0.4375 + 100 * static_cast<double>(step));
   EXPECT_EQ(plugin.getParameter(kDryLevel), reached);
   EXPECT_EQ(plugin.getParameter(kDepth),
             static_cast<float>(0.5 + 100 * static_cast<double>(static_cast<float>(-0.5 / kGlide))));
-  // 0.44093323 is -2.835205 dB, written with truncated digits.
+  // 0.44093323 applies -5.67041 dB, written with truncated digits.
   EXPECT_EQ(reached, 0.4409332275390625f);
-  EXPECT_EQ(plugin.parameterDisplay(kDryLevel), "-2.83520");
+  EXPECT_EQ(plugin.parameterDisplay(kDryLevel), "-5.67041");
   plugin.resume();
   // The level stays where the glide stopped.
   Stereo input = silence(kGlide);
