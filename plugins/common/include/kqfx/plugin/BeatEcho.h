@@ -3,8 +3,8 @@
 // are "Input Gain" (zero is silence) and "Tempo" (0..300 BPM, never below
 // 1), a stereo delay memory of ten seconds at the sample rate in force
 // when it was made (made again at a switch-on at another rate), and the
-// beat counter with the side whose echo is
-// attenuated. Each echo adds its own two parameters and its own render.
+// beat counter with the side whose echo is attenuated. Each echo adds its
+// own two parameters and its own render.
 //
 // An echo derives as `class Foo : public BeatEcho<Foo>` and provides, as
 // StereoEffect asks, a parameter table and `render`, plus
@@ -22,8 +22,8 @@
 #include "kqfx/dsp/CachedGain.h"
 #include "kqfx/dsp/GainLaw.h"
 #include "kqfx/plugin/BeatTiming.h"
-#include "kqfx/plugin/StereoDelayMemory.h"
 #include "kqfx/plugin/GainText.h"
+#include "kqfx/plugin/StereoDelayMemory.h"
 #include "kqfx/plugin/StereoEffect.h"
 
 namespace kqfx {
