@@ -12,6 +12,7 @@
 #include "kqfx/dsp/CachedGain.h"
 #include "kqfx/dsp/GainLaw.h"
 #include "kqfx/dsp/SignalHelpers.h"
+#include "kqfx/plugin/GainText.h"
 #include "kqfx/plugin/StereoEffect.h"
 
 namespace kqfx {
@@ -168,7 +169,7 @@ class Fennick final : public StereoEffect<Fennick, 4> {
   void displayValue(int32_t index, float target, char* text) {
     switch (index) {
       case kInputGain:
-        float2string(Gain::gain2display(target), text);
+        writeGainText<Gain>(*this, target, text);
         break;
       case kType:
         std::strcpy(text, shaper::curveName(shaper::curveFor(target)));
