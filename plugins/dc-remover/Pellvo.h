@@ -5,6 +5,7 @@
 #include "kqfx/dsp/CachedGain.h"
 #include "kqfx/dsp/DcRemover.h"
 #include "kqfx/dsp/GainLaw.h"
+#include "kqfx/plugin/GainText.h"
 #include "kqfx/plugin/StereoEffect.h"
 
 namespace kqfx {
@@ -47,7 +48,7 @@ class Pellvo final : public StereoEffect<Pellvo, 1> {
   }
 
   void displayValue(int32_t, float target, char* text) {
-    float2string(Gain::gain2display(target), text);
+    writeGainText<Gain>(*this, target, text);
   }
 
   // A block at one gain.

@@ -13,6 +13,7 @@
 #include "kqfx/dsp/GainLaw.h"
 #include "kqfx/dsp/LanePath.h"
 #include "kqfx/dsp/SignalHelpers.h"
+#include "kqfx/plugin/GainText.h"
 #include "kqfx/plugin/StereoEffect.h"
 
 namespace kqfx {
@@ -182,7 +183,7 @@ class Fennick final : public StereoEffect<Fennick, 4> {
   void displayValue(int32_t index, float target, char* text) {
     switch (index) {
       case kInputGain:
-        float2string(Gain::gain2display(target), text);
+        writeGainText<Gain>(*this, target, text);
         break;
       case kType:
         std::strcpy(text, shaper::curveName(shaper::curveFor(target)));

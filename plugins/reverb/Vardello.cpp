@@ -27,11 +27,7 @@ int32_t Vardello::modelIndex(float value) {
 void Vardello::displayValue(int32_t index, float target, char* text) {
   switch (index) {
     case kDryLevel:
-      if (target == 0.0f) {
-        std::strcpy(text, "-inf");
-      } else {
-        float2string(Gain::gain2display(target), text);
-      }
+      writeGainText<Gain>(*this, target, text);
       break;
     case kDepth:
     case kBrightness:

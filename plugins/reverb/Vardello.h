@@ -1,6 +1,6 @@
 #pragma once
 // Vardello: a stereo reverb with ten named room models and a compressor on
-// the reverberated signal. Parameters: "Dry Level" (-24..+24 dB of the
+// the reverberated signal. Parameters: "Dry Level" (-48..+48 dB of the
 // input added by processReplacing), "Depth" (the wet level), "Brightness"
 // (less damping of the tail as it rises) and "Model" (the room).
 //
@@ -15,6 +15,7 @@
 
 #include "RoomModels.h"
 #include "kqfx/dsp/GainLaw.h"
+#include "kqfx/plugin/GainText.h"
 #include "kqfx/plugin/StereoEffect.h"
 #include "revmodel.h"
 

@@ -14,6 +14,7 @@
 #include "TriangleSweep.h"
 #include "kqfx/dsp/CachedGain.h"
 #include "kqfx/dsp/GainLaw.h"
+#include "kqfx/plugin/GainText.h"
 #include "kqfx/plugin/StereoEffect.h"
 
 namespace kqfx {
@@ -168,7 +169,7 @@ class Quistrel final : public StereoEffect<Quistrel, 6> {
   void displayValue(int32_t index, float target, char* text) {
     switch (index) {
       case kInputGain:
-        float2string(Gain::gain2display(target), text);
+        writeGainText<Gain>(*this, target, text);
         break;
       case kTempo:
         long2string(sweep::tempoText(target), text);
@@ -188,6 +189,12 @@ class Quistrel final : public StereoEffect<Quistrel, 6> {
   // Host thread, after suspend rebuilt the smoothers. The sweep length
   // stays as it is.
   void restart() { initLFO(); }
+
+  // Host thread, never during a process call. Hosts usually set the
+  // sample rate and switch the effect on without a suspend in between, so
+  // the sweep length is worked out for the rate in force; at the rate it
+  // was made for that is the length it already has. The sweep carries on.
+  void resume() override { calculateLFOTime(); }
 
   // Audio thread. One sample of one channel: advances that channel's LFO
   // and filter by one step and answers the filtered sample.

@@ -32,7 +32,7 @@ TEST(CommandDemo, WritesTheDryLoopAndOneNonSilentFilePerEffectFound) {
   EXPECT_TRUE(contains(result.out, "wrote " + out + "/Pellvo.wav (4.0 s; Input Gain = 2.400000 dB)\n"))
       << result.out;
   EXPECT_TRUE(contains(result.out, "wrote " + out +
-                                       "/Grubbel.wav (4.0 s; Input Gain = 2.400000 dB, "
+                                       "/Grubbel.wav (4.0 s; Input Gain = 4.800001 dB, "
                                        "Limit = -6.02059 dB)\n"))
       << result.out;
 

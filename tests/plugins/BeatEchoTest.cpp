@@ -9,6 +9,7 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "EchoProbe.h"
 #include "TestPlugins.h"
@@ -74,13 +75,51 @@ TEST_P(BeatEcho, SuspendMakesMemoryForTheNewSampleRate) {
   EXPECT_EQ(events[0], leftQuiet(28800));
 }
 
-TEST_P(BeatEcho, ANewRateWithoutSuspendKeepsTheDelayOfTheMemory) {
+TEST_P(BeatEcho, ANewRateBeforeTheNextSwitchOnKeepsTheDelayOfTheMemory) {
   setSampleRate(48000.0f);
   // The delay is one beat in the old memory's samples, while the side
   // changes only after 28800 frames: the right echo is still the quiet one.
   const auto events = onsets(listen(plugin, 28900, kAfterDirect));
   ASSERT_EQ(events.size(), 1u);
   EXPECT_EQ(events[0], rightQuiet(kBeatAt44100));
+}
+
+// The host sequence most hosts use: open, sample rate, block size, switch
+// on, no suspend. With "Input Gain" 0 and Morvane's low cut open only the
+// echoes sound; from a step of 1 on, the line holds the same value on both
+// sides, so the quieter side tells the side change at every frame.
+TEST_P(BeatEcho, SwitchedOnAtAnyRateABeatLastsSixtySecondsOverTheTempo) {
+  constexpr int64_t kSettled = 16384;  // the glides to the settings are over
+  const bool morvane = std::string(GetParam().name) == "Morvane";
+  for (const float rate : {22050.0f, 44100.0f, 48000.0f, 96000.0f, 192000.0f}) {
+    for (const int bpm : {100, 120}) {
+      const auto beat = static_cast<int64_t>(rate) * 60 / bpm;
+      auto instance = newInstance();
+      instance->start(rate, 512);
+      instance->setParameter(0, 0.0f);
+      instance->setParameter(1, bpm == 100 ? 0.33333334f : 0.4f);
+      if (morvane) instance->setParameter(2, 0.0f);
+      const auto events = listen(*instance, kSettled + beat + 2 * beat + 10, 0,
+                                 [](int64_t frame) -> std::array<float, 2> {
+                                   return frame < kSettled ? std::array<float, 2>{0.0f, 0.0f}
+                                                           : std::array<float, 2>{1.0f, 1.0f};
+                                 });
+      ASSERT_FALSE(events.empty()) << rate << " Hz, " << bpm << " BPM";
+      EXPECT_EQ(events[0].frame, kSettled + beat) << rate << " Hz, " << bpm << " BPM";
+      std::vector<int64_t> sideChanges;
+      for (std::size_t i = 1; i < events.size(); ++i) {
+        ASSERT_EQ(events[i].frame, events[i - 1].frame + 1);
+        ASSERT_NE(std::fabs(events[i].left), std::fabs(events[i].right));
+        const bool leftQuietNow = std::fabs(events[i].left) < std::fabs(events[i].right);
+        const bool leftQuietBefore = std::fabs(events[i - 1].left) < std::fabs(events[i - 1].right);
+        if (leftQuietNow != leftQuietBefore) sideChanges.push_back(events[i].frame);
+      }
+      ASSERT_GE(sideChanges.size(), 2u) << rate << " Hz, " << bpm << " BPM";
+      for (std::size_t i = 1; i < sideChanges.size(); ++i) {
+        EXPECT_EQ(sideChanges[i] - sideChanges[i - 1], beat) << rate << " Hz, " << bpm << " BPM";
+      }
+    }
+  }
 }
 
 TEST_P(BeatEcho, SuspendSilencesTheDelayLines) {

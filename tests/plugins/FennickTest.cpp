@@ -90,11 +90,11 @@ TEST_F(FennickTest, TextsFollowTheTargetValues) {
   plugin.setParameter(kGain, 1.0f);
   plugin.setParameter(kBlast, 0.25f);
   plugin.setParameter(kZeta, 1.0f);
-  EXPECT_EQ(plugin.parameterDisplay(kGain), "12.00000");
+  EXPECT_EQ(plugin.parameterDisplay(kGain), "24.00000");
   EXPECT_EQ(plugin.parameterDisplay(kBlast), "25.00000");
   EXPECT_EQ(plugin.parameterDisplay(kZeta), "100.0000");
   plugin.setParameter(kGain, 0.0f);
-  EXPECT_EQ(plugin.parameterDisplay(kGain), "-12.0000");
+  EXPECT_EQ(plugin.parameterDisplay(kGain), "-24.0000");
   plugin.setParameter(kType, 0.9f);
   EXPECT_EQ(plugin.parameterDisplay(kType), "Saturate");
   plugin.setParameter(kType, 0.5f);

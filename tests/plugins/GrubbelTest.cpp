@@ -79,6 +79,20 @@ TEST_F(GrubbelTest, LimitZeroSilencesWithSignedZeros) {
   EXPECT_TRUE(std::signbit(out[1]));
 }
 
+TEST_F(GrubbelTest, ASubnormalLimitIsFlushedAndNoSubnormalComesOut) {
+  // A host may store any float. Through the glide to it and after.
+  plugin.setParameter(1, 1e-40f);
+  const auto input = test::noise(16384 + 4096, 1.0f, 7);
+  const auto out = test::renderInBlocks(plugin, {input, input}, 1000);
+  for (std::size_t i = 0; i < input.size(); ++i) {
+    ASSERT_NE(std::fpclassify(out[0][i]), FP_SUBNORMAL) << i;
+    if (i >= 16384) {
+      ASSERT_EQ(out[0][i], 0.0f) << i;
+    }
+  }
+  EXPECT_EQ(plugin.getParameter(1), 1e-40f);  // kept as the host set it
+}
+
 TEST_F(GrubbelTest, TheCeilingGlidesLikeTheGain) {
   plugin.setParameter(1, 0.0f);
   StereoBuffers io(16384);

@@ -61,7 +61,7 @@ TEST_F(MorvaneTest, NamesLabelsAndTextsAfterConstruction) {
 
 TEST_F(MorvaneTest, GainAndFeedbackTexts) {
   const std::vector<std::pair<float, std::string>> gains = {
-      {0.0f, "-inf"}, {-0.0f, "-inf"}, {1.0f, "12.00000"}, {0.25f, "-6.00000"}};
+      {0.0f, "-inf"}, {-0.0f, "-inf"}, {1.0f, "24.00000"}, {0.25f, "-12.0000"}};
   for (const auto& [value, text] : gains) {
     plugin.setParameter(0, value);
     EXPECT_EQ(plugin.parameterDisplay(0), text) << value;

@@ -32,11 +32,11 @@ TEST_F(PellvoTest, NamesLabelsAndTexts) {
   EXPECT_EQ(plugin.parameterDisplay(0), "0.000000");
   EXPECT_EQ(plugin.getParameter(0), 0.5f);
   plugin.setParameter(0, 1.0f);
-  EXPECT_EQ(plugin.parameterDisplay(0), "12.00000");
+  EXPECT_EQ(plugin.parameterDisplay(0), "24.00000");
   plugin.setParameter(0, 0.0f);
-  EXPECT_EQ(plugin.parameterDisplay(0), "-12.0000");
+  EXPECT_EQ(plugin.parameterDisplay(0), "-24.0000");
   plugin.setParameter(0, 0.75f);
-  EXPECT_EQ(plugin.parameterDisplay(0), "6.000000");
+  EXPECT_EQ(plugin.parameterDisplay(0), "12.00000");
   char untouched[16] = "keep";
   plugin.dispatch(opGetParameterName, 1, 0, untouched);
   EXPECT_STREQ(untouched, "keep");
@@ -59,7 +59,7 @@ TEST_F(PellvoTest, AConstantDecaysAwayFrameByFrame) {
 TEST_F(PellvoTest, GainGlidesToItsFullFactorOver16384Frames) {
   plugin.setParameter(0, 1.0f);
   EXPECT_EQ(plugin.getParameter(0), 1.0f);
-  EXPECT_EQ(plugin.parameterDisplay(0), "12.00000");
+  EXPECT_EQ(plugin.parameterDisplay(0), "24.00000");
   // A unit impulse at the last frame of the glide shows the gain factor
   // directly: the filter's response to a fresh impulse starts at its size.
   StereoBuffers io(16384);

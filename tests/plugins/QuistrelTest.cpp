@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <string>
 #include <vector>
@@ -101,7 +102,7 @@ TEST_F(QuistrelTest, NamesLabelsAndTextsAfterConstruction) {
 
 TEST_F(QuistrelTest, TextsFollowTheTargets) {
   plugin.setParameter(kGain, 1.0f);
-  EXPECT_EQ(plugin.parameterDisplay(kGain), "12.00000");
+  EXPECT_EQ(plugin.parameterDisplay(kGain), "24.00000");
   plugin.setParameter(kResonance, 0.25f);
   EXPECT_EQ(plugin.parameterDisplay(kResonance), "25.00000");
   plugin.setParameter(kLo, 0.5f);
@@ -303,16 +304,36 @@ TEST_F(QuistrelTest, SuspendRestartsTheSweepOnAClearFilterAndStopsGlides) {
   ASSERT_EQ(actual[1], expected[1]);
 }
 
-TEST_F(QuistrelTest, SampleRateChangeKeepsTheSweepUntilTempoOrEveryNIsWritten) {
+TEST_F(QuistrelTest, ANewSampleRateTakesEffectAtSwitchOnOrATempoOrEveryNWrite) {
   settle({{kLo, 0.0f}, {kHi, 1.0f}});
   setSampleRate(48000.0f);
-  EXPECT_EQ(probeSweep(), expectedProbe(kDefaultSweep));
-  plugin.setParameter(kTempo, plugin.getParameter(kTempo));  // the same 100 BPM again
+  plugin.suspend();  // off, but not yet on again
+  EXPECT_EQ(firstFrame(1.0f), expectedProbe(kDefaultSweep));
   EXPECT_EQ(probeSweep(), expectedProbe(28800.0));
   setSampleRate(22050.0f);
-  EXPECT_EQ(probeSweep(), expectedProbe(28800.0));
   plugin.setParameter(kEveryN, 0.0f);
-  EXPECT_EQ(probeSweep(), expectedProbe(13230.0));
+  plugin.suspend();
+  EXPECT_EQ(firstFrame(1.0f), expectedProbe(13230.0));
+}
+
+// The host sequence most hosts use: open, sample rate, block size, switch
+// on, no suspend; the tempo was set before. A whole period of the
+// sweep against the model at the beat of that rate.
+TEST_F(QuistrelTest, SwitchedOnAtAnyRateASweepLastsItsBeats) {
+  for (const float rate : {22050.0f, 44100.0f, 48000.0f, 96000.0f, 192000.0f}) {
+    for (const int bpm : {100, 120}) {
+      const double sweep = static_cast<double>(static_cast<int64_t>(rate) * 60 / bpm);
+      PluginInstance instance(library);
+      instance.setParameter(kTempo, bpm == 100 ? 0.33333334f : 0.4f);
+      instance.start(rate, 512);
+      const Stereo input = noiseInput(static_cast<std::size_t>(2 * sweep) + 3, 1.0f, 12);
+      QuistrelModel model(sweep);
+      const Stereo expected = modelRender(model, input, 1.0f, 0.05f, 0.0f);
+      const Stereo actual = test::renderInBlocks(instance, input, 512);
+      ASSERT_EQ(actual[0], expected[0]) << rate << " Hz, " << bpm << " BPM";
+      ASSERT_EQ(actual[1], expected[1]) << rate << " Hz, " << bpm << " BPM";
+    }
+  }
 }
 
 TEST_F(QuistrelTest, ATinySampleRateSweepsOverTwoSamples) {

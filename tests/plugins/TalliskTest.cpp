@@ -45,7 +45,7 @@ TEST_F(TalliskTest, NamesLabelsAndTexts) {
   plugin.setParameter(0, 0.0f);
   EXPECT_EQ(plugin.parameterDisplay(0), "-inf");
   plugin.setParameter(0, 0.75f);
-  EXPECT_EQ(plugin.parameterDisplay(0), "6.000000");
+  EXPECT_EQ(plugin.parameterDisplay(0), "12.00000");
   plugin.setParameter(1, 0.335f);  // 100.5 BPM shows its whole part
   EXPECT_EQ(plugin.parameterDisplay(1), "    100");
   plugin.setParameter(1, 0.0f);

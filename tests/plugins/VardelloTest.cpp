@@ -60,7 +60,7 @@ class VardelloTest : public ::testing::Test {
 TEST_F(VardelloTest, ParametersHaveTheirNamesLabelsAndTexts) {
   const char* names[] = {"Dry Level", "Depth", "Brightness", "Model"};
   const char* labels[] = {"dB", "%", "%", ""};
-  const char* texts[] = {"-3.00000", "50.00000", "50.00000", "Classic"};
+  const char* texts[] = {"-6.00000", "50.00000", "50.00000", "Classic"};
   const float values[] = {0.4375f, 0.5f, 0.5f, 0.0f};
   for (int32_t i = 0; i < 4; ++i) {
     EXPECT_EQ(plugin.parameterName(i), names[i]);
@@ -71,7 +71,7 @@ TEST_F(VardelloTest, ParametersHaveTheirNamesLabelsAndTexts) {
   const std::pair<int32_t, float> writes[] = {
       {kDryLevel, 1.0f}, {kDryLevel, 0.25f},  {kDryLevel, 0.5f},  {kDryLevel, 0.0f},
       {kDepth, 0.25f},   {kBrightness, 1.0f}, {kBrightness, 0.0f}};
-  const char* shown[] = {"24.00000", "-12.0000", "0.000000", "-inf",
+  const char* shown[] = {"48.00000", "-24.0000", "0.000000", "-48.0000",
                          "25.00000", "100.0000", "0.000000"};
   for (std::size_t w = 0; w < std::size(writes); ++w) {
     plugin.setParameter(writes[w].first, writes[w].second);
@@ -186,9 +186,9 @@ TEST_F(VardelloTest, WidthZeroGivesBothChannelsTheSameWetSignal) {
   EXPECT_NE(out[0][5000], 0.0f);
 }
 
-TEST_F(VardelloTest, DryLevelZeroReadsMinusInfinityYetStillSounds) {
+TEST_F(VardelloTest, DryLevelZeroReadsMinusFortyEightDecibelsAndSoundsThere) {
   plugin.setParameter(kDryLevel, 0.0f);
-  EXPECT_EQ(plugin.parameterDisplay(kDryLevel), "-inf");
+  EXPECT_EQ(plugin.parameterDisplay(kDryLevel), "-48.0000");
   replacing(silence(kGlide));
   Stereo input = silence(4);
   input[0][1] = 1.0f;
@@ -227,16 +227,16 @@ TEST_F(VardelloTest, SuspendInAGlideStopsItWhereItStands) {
   plugin.setParameter(kDepth, 0.0f);
   replacing(silence(100));
   EXPECT_EQ(plugin.getParameter(kDryLevel), 1.0f);  // the target, while the sound glides
-  EXPECT_EQ(plugin.parameterDisplay(kDryLevel), "24.00000");
+  EXPECT_EQ(plugin.parameterDisplay(kDryLevel), "48.00000");
   plugin.suspend();
   const float step = static_cast<float>((1.0 - 0.4375) / kGlide);
   const float reached = static_cast<float>(0.4375 + 100 * static_cast<double>(step));
   EXPECT_EQ(plugin.getParameter(kDryLevel), reached);
   EXPECT_EQ(plugin.getParameter(kDepth),
             static_cast<float>(0.5 + 100 * static_cast<double>(static_cast<float>(-0.5 / kGlide))));
-  // 0.44093323 is -2.835205 dB, written with truncated digits.
+  // 0.44093323 applies -5.67041 dB, written with truncated digits.
   EXPECT_EQ(reached, 0.4409332275390625f);
-  EXPECT_EQ(plugin.parameterDisplay(kDryLevel), "-2.83520");
+  EXPECT_EQ(plugin.parameterDisplay(kDryLevel), "-5.67041");
   plugin.resume();
   // The level stays where the glide stopped.
   Stereo input = silence(kGlide);

@@ -2,16 +2,17 @@
 // What the two beat echoes share: four parameters of which the first two
 // are "Input Gain" (zero is silence) and "Tempo" (0..300 BPM, never below
 // 1), a stereo delay memory of ten seconds at the sample rate in force
-// when it was made, and the beat counter with the side whose echo is
-// attenuated. Each echo adds its own two parameters and its own render.
+// when it was made (made again at a switch-on at another rate), and the
+// beat counter with the side whose echo is attenuated. Each echo adds its
+// own two parameters and its own render.
 //
 // An echo derives as `class Foo : public BeatEcho<Foo>` and provides, as
 // StereoEffect asks, a parameter table and `render`, plus
 //   void displayEchoValue(int32_t index, float target, char* text);
 //       host thread; the value text of parameter 2 or 3.
 
+#include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <new>
 
@@ -21,6 +22,7 @@
 #include "kqfx/dsp/CachedGain.h"
 #include "kqfx/dsp/GainLaw.h"
 #include "kqfx/plugin/BeatTiming.h"
+#include "kqfx/plugin/GainText.h"
 #include "kqfx/plugin/StereoDelayMemory.h"
 #include "kqfx/plugin/StereoEffect.h"
 
@@ -33,7 +35,6 @@ class BeatEcho : public StereoEffect<Derived, 4> {
  public:
   using Gain = EchoGain;
   enum SharedParameter : int32_t { kInputGain = 0, kTempo = 1 };
-  static constexpr const char* kSilentGainText = "-inf";
 
   // Host thread. Throws std::bad_alloc when the delay memory cannot be
   // had, so that the effect is never created without it.
@@ -53,11 +54,7 @@ class BeatEcho : public StereoEffect<Derived, 4> {
   void displayValue(int32_t index, float target, char* text) {
     switch (index) {
       case kInputGain:
-        if (target == 0.0f) {
-          std::strcpy(text, kSilentGainText);
-        } else {
-          this->float2string(Gain::gain2display(target), text);
-        }
+        writeGainText<Gain>(*this, target, text);
         return;
       case kTempo:
         this->long2string(beat::wholeBpm(target), text);
@@ -72,6 +69,18 @@ class BeatEcho : public StereoEffect<Derived, 4> {
   // Without new memory the old one goes on, silenced, at its old length.
   // The beat counter and side carry on.
   void restart() { initDelayMemory(); }
+
+  // Host thread, never during a process call. Hosts usually set the
+  // sample rate and switch the effect on without a suspend in between:
+  // memory made for another rate would keep the echo at that rate's beat,
+  // so it is made again (silent, as suspend makes it). Memory of the
+  // length the rate asks for stays as it is, tail included.
+  void resume() override {
+    // Memory is never shorter than one sample, whatever the rate.
+    const int32_t wanted =
+        std::max(beat::memoryLength(static_cast<double>(this->getSampleRate())), int32_t{1});
+    if (delayMemory.length() != wanted) initDelayMemory();
+  }
 
  protected:
   // Host thread. Makes the delay memory for the current sample rate;
