@@ -70,7 +70,7 @@ void SideBySideBaseline(benchmark::State& state) {
 }
 
 void SideBySideWide(benchmark::State& state) {
-  if (!kqfx::wideGainFactorsAvailable()) {
+  if (!kqfx::wideLanesAvailable()) {
     state.SkipWithError("no wide path on this processor");
     return;
   }

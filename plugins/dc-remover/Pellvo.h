@@ -20,52 +20,38 @@ class Pellvo final : public StereoEffect<Pellvo, 1> {
       : StereoEffect(callback, fourCharCode("KQPE"), kParameters) {}
 
   // Audio thread. The left sample is stored before the right one is read,
-  // so buffers the host shares between channels keep that order.
+  // so buffers the host shares between channels keep that order. Every
+  // sample is filtered; the filter memory stays in registers.
   template <class Output>
   void render(const float* inL, const float* inR, float* outL, float* outR, int32_t n) {
     SmoothParameter& gain = smoother(kInputGain);
-    if (gain.isSteady() && sampleCount_.value() >= 0) {
+    if (gain.isSteady()) {
       renderSteady<Output>(inL, inR, outL, outR, n, gainFactor_.factor(gain.getCurrentValue()));
       gain.skipTicks(n);
-      sampleCount_.advance(n);
       return;
     }
-    if (sampleCount_.value() >= 0) {
-      // A glide: the frames' gains are worked out a stretch at a time, side
-      // by side; every frame count is above 0, so every sample is filtered.
-      DcFilter left = dc_.channel(0);
-      DcFilter right = dc_.channel(1);
-      for (int32_t done = 0; done < n; done += kStretch) {
-        const int32_t m = n - done < kStretch ? n - done : kStretch;
-        float gains[kStretch];
-        gainFactor_.factors(gain, gains, m);
-        for (int32_t i = 0; i < m; ++i) {
-          Output::store(outL[done + i], left.filter(gains[i] * inL[done + i]));
-          Output::store(outR[done + i], right.filter(gains[i] * inR[done + i]));
-        }
+    // A glide: the frames' gains are worked out a stretch at a time, side
+    // by side.
+    DcFilter left = dc_.channel(0);
+    DcFilter right = dc_.channel(1);
+    for (int32_t done = 0; done < n; done += kStretch) {
+      const int32_t m = n - done < kStretch ? n - done : kStretch;
+      float gains[kStretch];
+      gainFactor_.factors(gain, gains, m);
+      for (int32_t i = 0; i < m; ++i) {
+        Output::store(outL[done + i], left.filter(gains[i] * inL[done + i]));
+        Output::store(outR[done + i], right.filter(gains[i] * inR[done + i]));
       }
-      dc_.channel(0) = left;
-      dc_.channel(1) = right;
-      sampleCount_.advance(n);
-      return;
     }
-    for (int32_t i = 0; i < n; ++i) {
-      gain.tick();
-      const int32_t count = sampleCount_.next();
-      const float g = gainFactor_.factor(gain.getCurrentValue());
-      const float left = dc_.removeDC(g * inL[i], 0, count);
-      Output::store(outL[i], left);
-      const float right = dc_.removeDC(g * inR[i], 1, count);
-      Output::store(outR[i], right);
-    }
+    dc_.channel(0) = left;
+    dc_.channel(1) = right;
   }
 
   void displayValue(int32_t, float target, char* text) {
     writeGainText<Gain>(*this, target, text);
   }
 
-  // A block at one gain whose frame counts are all above 0: every sample
-  // is filtered, the filter memory stays in registers.
+  // A block at one gain.
   template <class Output>
   void renderSteady(const float* inL, const float* inR, float* outL, float* outR, int32_t n,
                     float g) {
@@ -79,12 +65,10 @@ class Pellvo final : public StereoEffect<Pellvo, 1> {
     dc_.channel(1) = right;
   }
 
-  // The frame count restarts; the filter memory carries on.
-  void restart() { sampleCount_.restart(); }
+  // Nothing restarts: the filter memory carries on through `suspend`.
 
  private:
   static constexpr int32_t kStretch = 64;
-  SaturatingFrameCount sampleCount_;
   DcRemover dc_;
   CachedGain<Gain> gainFactor_;
 };

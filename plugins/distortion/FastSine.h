@@ -34,14 +34,15 @@
 // unit in the last place (2^-52). That is far inside the 2^-40 of the
 // check, which leaves room for the rounding of the two checking products.
 
-#include <emmintrin.h>
+#include "kqfx/dsp/Lanes.h"
 
 #include <cmath>
 
 namespace kqfx::shaper {
 
+template <class L>
 struct SineLanes {
-  __m128 value;   // the two floats in the low lanes
+  typename L::Floats value;   // the two floats in the low lanes
   int fallback;   // bit j set: lane j must be computed with std::sin
 };
 
@@ -69,53 +70,57 @@ inline constexpr double kTaylor[] = {
     -1.0 / 121645100408832000.0,
 };
 
-inline __m128d absolute(__m128d x) {
-  return _mm_andnot_pd(_mm_set1_pd(-0.0), x);
+template <class L>
+inline typename L::Doubles absolute(typename L::Doubles x) {
+  return L::bitAndNot(L::splatDoubles(-0.0), x);
 }
 }  // namespace sine_detail
 
 // float(sin(a) * scale) in each lane, or a fallback mark.
-inline SineLanes sineTimes(__m128d a, __m128d scale) {
+template <class L>
+inline SineLanes<L> sineTimes(typename L::Doubles a, typename L::Doubles scale) {
   using namespace sine_detail;
-  const __m128d inRange = _mm_cmple_pd(absolute(a), _mm_set1_pd(kMaxArgument));
+  const typename L::Doubles inRange = L::lessEqual(absolute<L>(a), L::splatDoubles(kMaxArgument));
   // n = round(a / pi); the shifter leaves n's parity in the lowest bit.
-  const __m128d shifted = _mm_add_pd(_mm_mul_pd(a, _mm_set1_pd(kInvPi)), _mm_set1_pd(kShifter));
-  const __m128d n = _mm_sub_pd(shifted, _mm_set1_pd(kShifter));
-  const __m128d odd = _mm_castsi128_pd(_mm_slli_epi64(_mm_castpd_si128(shifted), 63));
-  __m128d r = _mm_sub_pd(a, _mm_mul_pd(n, _mm_set1_pd(kPi1)));
-  r = _mm_sub_pd(r, _mm_mul_pd(n, _mm_set1_pd(kPi2)));
-  r = _mm_sub_pd(r, _mm_mul_pd(n, _mm_set1_pd(kPi3)));
-  const __m128d rAbs = absolute(r);
-  const __m128d reducedOk = _mm_and_pd(
-      _mm_cmple_pd(rAbs, _mm_set1_pd(kMaxReduced)),
-      _mm_or_pd(_mm_cmpeq_pd(n, _mm_setzero_pd()), _mm_cmpge_pd(rAbs, _mm_set1_pd(kMinReduced))));
+  const typename L::Doubles shifted = L::add(L::mul(a, L::splatDoubles(kInvPi)), L::splatDoubles(kShifter));
+  const typename L::Doubles n = L::sub(shifted, L::splatDoubles(kShifter));
+  const typename L::Doubles odd = L::shiftBitsLeft(shifted, 63);
+  typename L::Doubles r = L::sub(a, L::mul(n, L::splatDoubles(kPi1)));
+  r = L::sub(r, L::mul(n, L::splatDoubles(kPi2)));
+  r = L::sub(r, L::mul(n, L::splatDoubles(kPi3)));
+  const typename L::Doubles rAbs = absolute<L>(r);
+  const typename L::Doubles reducedOk = L::bitAnd(
+      L::lessEqual(rAbs, L::splatDoubles(kMaxReduced)),
+      L::bitOr(L::equal(n, L::zeroDoubles()), L::greaterEqual(rAbs, L::splatDoubles(kMinReduced))));
 
   // r (1 + r^2 (c3 + r^2 (c5 + ...))): a zero r keeps its sign, as the
   // library's sine does.
-  const __m128d r2 = _mm_mul_pd(r, r);
-  __m128d p = _mm_set1_pd(kTaylor[8]);
-  for (int j = 7; j >= 0; --j) p = _mm_add_pd(_mm_mul_pd(p, r2), _mm_set1_pd(kTaylor[j]));
-  p = _mm_add_pd(_mm_mul_pd(p, r2), _mm_set1_pd(1.0));
-  const __m128d sine = _mm_xor_pd(_mm_mul_pd(r, p), odd);
+  const typename L::Doubles r2 = L::mul(r, r);
+  typename L::Doubles p = L::splatDoubles(kTaylor[8]);
+  for (int j = 7; j >= 0; --j) p = L::add(L::mul(p, r2), L::splatDoubles(kTaylor[j]));
+  p = L::add(L::mul(p, r2), L::splatDoubles(1.0));
+  const typename L::Doubles sine = L::bitXor(L::mul(r, p), odd);
 
-  const __m128d product = _mm_mul_pd(sine, scale);
-  const __m128 below = _mm_cvtpd_ps(_mm_mul_pd(product, _mm_set1_pd(1.0 - kCheck)));
-  const __m128 above = _mm_cvtpd_ps(_mm_mul_pd(product, _mm_set1_pd(1.0 + kCheck)));
-  const int same = _mm_movemask_ps(_mm_cmpeq_ps(below, above)) & 3;
-  const int sure = same & _mm_movemask_pd(_mm_and_pd(inRange, reducedOk));
-  return {_mm_cvtpd_ps(product), ~sure & 3};
+  const typename L::Doubles product = L::mul(sine, scale);
+  const typename L::Floats below = L::narrow(L::mul(product, L::splatDoubles(1.0 - kCheck)));
+  const typename L::Floats above = L::narrow(L::mul(product, L::splatDoubles(1.0 + kCheck)));
+  const int same = L::signBits(L::equal(below, above)) & 3;
+  const int sure = same & L::signBits(L::bitAnd(inRange, reducedOk));
+  return {L::narrow(product), ~sure & 3};
 }
 
 // One value through the lanes, with the fallback taken where marked.
+template <class L = BaselineLanes>
 inline float sineTimes(double a, double scale) {
-  const SineLanes lanes = sineTimes(_mm_set1_pd(a), _mm_set1_pd(scale));
+  const SineLanes<L> lanes = sineTimes<L>(L::splatDoubles(a), L::splatDoubles(scale));
   if (lanes.fallback & 1) return static_cast<float>(std::sin(a) * scale);
-  return _mm_cvtss_f32(lanes.value);
+  return L::lane(lanes.value, 0);
 }
 
 // True when the lanes answer for (a, scale) without the library's sine.
+template <class L = BaselineLanes>
 inline bool sineTimesIsSure(double a, double scale) {
-  return (sineTimes(_mm_set1_pd(a), _mm_set1_pd(scale)).fallback & 1) == 0;
+  return (sineTimes<L>(L::splatDoubles(a), L::splatDoubles(scale)).fallback & 1) == 0;
 }
 
 }  // namespace kqfx::shaper

@@ -11,6 +11,7 @@
 #include "kqfx/dsp/DcRemover.h"
 #include "kqfx/dsp/CachedGain.h"
 #include "kqfx/dsp/GainLaw.h"
+#include "kqfx/dsp/LanePath.h"
 #include "kqfx/dsp/SignalHelpers.h"
 #include "kqfx/plugin/GainText.h"
 #include "kqfx/plugin/StereoEffect.h"
@@ -93,16 +94,29 @@ class Fennick final : public StereoEffect<Fennick, 4> {
   template <class Output, class Gains>
   void renderSteady(const float* inL, const float* inR, float* outL, float* outR, int32_t n,
                     Gains& gains, float type, float zeta, float blast) {
+    if (path_ == LanePath::kScalar) {
+      renderCurve<Output, ScalarLanes>(inL, inR, outL, outR, n, gains, type, zeta, blast);
+    } else {
+      renderCurve<Output, BaselineLanes>(inL, inR, outL, outR, n, gains, type, zeta, blast);
+    }
+  }
+
+  // Everything inlined: the shaping loops are the effect's hot path.
+  template <class Output, class L, class Gains>
+  [[gnu::flatten]] void renderCurve(const float* inL, const float* inR, float* outL, float* outR, int32_t n,
+                   Gains& gains, float type, float zeta, float blast) {
     switch (shaper::curveFor(type)) {
       case shaper::Curve::Saturate:
-        renderShaped<Output>(inL, inR, outL, outR, n, gains,
-                             shaper::SaturateLanes(sineSegmentFor(zeta), blast));
+        renderShaped<Output, L>(inL, inR, outL, outR, n, gains,
+                                shaper::SaturateLanes<L>(sineSegmentFor(zeta), blast));
         break;
       case shaper::Curve::Squash:
-        renderShaped<Output>(inL, inR, outL, outR, n, gains, shaper::SquashLanes(zeta, blast));
+        renderShaped<Output, L>(inL, inR, outL, outR, n, gains,
+                                shaper::SquashLanes<L>(zeta, blast));
         break;
       case shaper::Curve::Squelch:
-        renderShaped<Output>(inL, inR, outL, outR, n, gains, shaper::SquelchLanes(zeta, blast));
+        renderShaped<Output, L>(inL, inR, outL, outR, n, gains,
+                                shaper::SquelchLanes<L>(zeta, blast));
         break;
     }
   }
@@ -115,7 +129,7 @@ class Fennick final : public StereoEffect<Fennick, 4> {
   // an output buffer partly overlaps an input or the left output is the
   // right input (a frame's right input must then be its left output):
   // such blocks go frame by frame (a gliding gain never comes here then).
-  template <class Output, class Gains, class Kernel>
+  template <class Output, class L, class Gains, class Kernel>
   void renderShaped(const float* inL, const float* inR, float* outL, float* outR, int32_t n,
                     Gains& gains, const Kernel& kernel) {
     DcFilter left = dc_.channel(0);
@@ -125,9 +139,9 @@ class Fennick final : public StereoEffect<Fennick, 4> {
       alignas(16) float shapedR[kChunk];
       for (int32_t start = 0; start < n; start += kChunk) {
         const int32_t m = n - start < kChunk ? n - start : kChunk;
-        const auto factors = gains.next(m);
-        shaper::shapeRun(kernel, inL + start, shapedL, m, factors);
-        shaper::shapeRun(kernel, inR + start, shapedR, m, factors);
+        const auto factors = gains.template next<L>(m);
+        shaper::shapeRun<L>(kernel, inL + start, shapedL, m, factors);
+        shaper::shapeRun<L>(kernel, inR + start, shapedR, m, factors);
         float* toL = outL + start;
         float* toR = outR + start;
         for (int32_t i = 0; i < m; ++i) {
@@ -200,7 +214,10 @@ class Fennick final : public StereoEffect<Fennick, 4> {
   // The gain factors of a steady block: one for every frame.
   struct SteadyGain {
     static constexpr bool kSteady = true;
-    shaper::SameGain next(int32_t) const { return {factor}; }
+    template <class L>
+    shaper::SameGain<L> next(int32_t) const {
+      return {factor};
+    }
     float factor;
   };
   // The gain factors of a block whose gain glides: the next frames' ticks,
@@ -209,7 +226,8 @@ class Fennick final : public StereoEffect<Fennick, 4> {
    public:
     static constexpr bool kSteady = false;
     GlidingGain(SmoothParameter& gain, CachedGain<Gain>& law) : gain_(gain), law_(law) {}
-    shaper::GainPerSample next(int32_t m) {
+    template <class L>
+    shaper::GainPerSample<L> next(int32_t m) {
       law_.factors(gain_, factors_, m);
       return {factors_};
     }
@@ -220,6 +238,8 @@ class Fennick final : public StereoEffect<Fennick, 4> {
     alignas(16) float factors_[kChunk];
   };
 
+  // The lane family, chosen when the effect is created.
+  LanePath path_ = chooseLanePath();
   SaturatingFrameCount sampleCount_;
   CachedGain<Gain> gainFactor_;
   DcRemover dc_;

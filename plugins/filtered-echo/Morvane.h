@@ -6,8 +6,6 @@
 // level, and every beat the emphasis changes sides: during one beat the
 // right echo is nearly muted, during the next the left one.
 
-#include <emmintrin.h>
-
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -16,6 +14,7 @@
 #include "EchoLanes.h"
 #include "EchoStretch.h"
 #include "LowCutShelves.h"
+#include "kqfx/dsp/LanePath.h"
 #include "kqfx/plugin/BeatEcho.h"
 
 namespace kqfx {
@@ -54,6 +53,16 @@ class Morvane : public BeatEcho<Morvane> {
   // beat ends, delay-line wraps and changes of shelf or beat.
   template <class Output>
   void render(const float* inL, const float* inR, float* outL, float* outR, int32_t n) {
+    if (path_ == LanePath::kScalar) {
+      renderOn<Output, ScalarLanes>(inL, inR, outL, outR, n);
+    } else {
+      renderOn<Output, BaselineLanes>(inL, inR, outL, outR, n);
+    }
+  }
+
+  // Audio thread. render on one lane family.
+  template <class Output, class L>
+  void renderOn(const float* inL, const float* inR, float* outL, float* outR, int32_t n) {
     SmoothParameter& gain = smoother(kInputGain);
     SmoothParameter& tempo = smoother(kTempo);
     SmoothParameter& cutoff = smoother(kCutoff);
@@ -68,17 +77,17 @@ class Morvane : public BeatEcho<Morvane> {
                                 beatSamples<true>(tempo.getCurrentValue(), rate),
                                 shelfFor(cutoff.getCurrentValue()), feedback.getCurrentValue()};
     if (!gainGlides && !tempoGlides && !cutoffGlides && !feedbackGlides) {
-      const echo_lanes::Settings lanes = lanesOf(atStart);
-      runFrames<Output>(inL, inR, outL, outR, n, atStart, lanes,
-                        echo_lanes::FixedLevels{lanes.gain, lanes.feedback});
+      const typename echo_lanes::Frame<L>::Settings lanes = lanesOf<L>(atStart);
+      runFrames<Output, L>(inL, inR, outL, outR, n, atStart, lanes,
+                        typename echo_lanes::Stretch<L>::FixedLevels{lanes.gain, lanes.feedback});
     } else if (!tempoGlides && !cutoffGlides) {
       // Beat and shelf hold for the whole block: only gain and feedback
       // glide, and their values are gathered a chunk at a time.
-      renderLevelsGliding<Output>(inL, inR, outL, outR, n, atStart, gainGlides, feedbackGlides);
+      renderLevelsGliding<Output, L>(inL, inR, outL, outR, n, atStart, gainGlides, feedbackGlides);
     } else {
       // Only what depends on a gliding smoother is worked out again.
       FrameSettings now = atStart;
-      renderGliding<Output>(inL, inR, outL, outR, n, [&] {
+      renderGliding<Output, L>(inL, inR, outL, outR, n, [&] {
         if (gainGlides) now.gain = gainFactor.factor(ticked(gain));
         if (tempoGlides) now.beat = beatSamples<true>(ticked(tempo), rate);
         if (cutoffGlides) now.shelf = shelfFor(ticked(cutoff));
@@ -122,7 +131,7 @@ class Morvane : public BeatEcho<Morvane> {
   // glides (the other keeps its value from the start of the block). Each
   // chunk's gain factors and feedbacks are the smoothers' next values,
   // gathered side by side (as many ticks as frames) before the chunk runs.
-  template <class Output>
+  template <class Output, class L>
   void renderLevelsGliding(const float* inL, const float* inR, float* outL, float* outR,
                            int32_t n, const FrameSettings& settings, bool gainGlides,
                            bool feedbackGlides) {
@@ -131,13 +140,13 @@ class Morvane : public BeatEcho<Morvane> {
     alignas(16) float feedbacks[kChunk];
     if (!gainGlides) std::fill_n(gains, kChunk, settings.gain);
     if (!feedbackGlides) std::fill_n(feedbacks, kChunk, settings.feedback);
-    const echo_lanes::Settings lanes = lanesOf(settings);
+    const typename echo_lanes::Frame<L>::Settings lanes = lanesOf<L>(settings);
     for (int32_t done = 0; done < n; done += kChunk) {
       const int32_t m = std::min(n - done, kChunk);
       if (gainGlides) gainFactor.factors(smoother(kInputGain), gains, m);
       if (feedbackGlides) smoother(kFeedback).nextValues(feedbacks, m);
-      runFrames<Output>(inL + done, inR + done, outL + done, outR + done, m, settings, lanes,
-                        echo_lanes::FrameLevels{gains, feedbacks});
+      runFrames<Output, L>(inL + done, inR + done, outL + done, outR + done, m, settings, lanes,
+                        typename echo_lanes::Stretch<L>::FrameLevels{gains, feedbacks});
     }
   }
 
@@ -146,7 +155,7 @@ class Morvane : public BeatEcho<Morvane> {
   // frame's settings. The gain factors and feedbacks of a chunk are
   // gathered first (the smoothers do not depend on the signal), then the
   // chunk runs as a steady block would with a gain and a feedback per frame.
-  template <class Output, class SettingsOf>
+  template <class Output, class L, class SettingsOf>
   void renderGliding(const float* inL, const float* inR, float* outL, float* outR, int32_t n,
                      SettingsOf settingsOf) {
     constexpr int32_t kChunk = 64;
@@ -169,8 +178,8 @@ class Morvane : public BeatEcho<Morvane> {
         feedbacks[m] = next.feedback;
         ++m;
       }
-      runFrames<Output>(inL + i, inR + i, outL + i, outR + i, m, first, lanesOf(first),
-                        echo_lanes::FrameLevels{gains, feedbacks});
+      runFrames<Output, L>(inL + i, inR + i, outL + i, outR + i, m, first, lanesOf<L>(first),
+                        typename echo_lanes::Stretch<L>::FrameLevels{gains, feedbacks});
       i += m;
       if (i >= n) break;
       first = changed ? next : settingsOf();
@@ -183,12 +192,12 @@ class Morvane : public BeatEcho<Morvane> {
   // written at consecutive samples and nothing needs checking: such a
   // stretch runs as a plain loop, and the frame at its end takes the full
   // bookkeeping. Filter memory and beat counter are held in locals.
-  template <class Output, class Levels>
+  template <class Output, class L, class Levels>
   void runFrames(const float* inL, const float* inR, float* outL, float* outR, int32_t n,
-                 const FrameSettings& settings, const echo_lanes::Settings& lanes,
+                 const FrameSettings& settings, const typename echo_lanes::Frame<L>::Settings& lanes,
                  const Levels& levels) {
     beat::EchoBeat echo = echoBeat;
-    echo_lanes::LowCutState cut = loadLowCut();
+    typename echo_lanes::Frame<L>::LowCutState cut = loadLowCut<L>();
     const bool unitShelf =
         kShelfGainCoefficients[static_cast<std::size_t>(settings.shelf)] == 1.0f;
     const int32_t perBeat = settings.beat.perBeat;
@@ -198,7 +207,7 @@ class Morvane : public BeatEcho<Morvane> {
       const int32_t run = stretchLength(n - i, perBeat - int64_t{1} - echo.beatCount,
                                         delay - int64_t{1} - delayMemory.cursor());
       if (run > 0) {
-        stretch<Output>(inL + i, inR + i, outL + i, outR + i, &delayMemory.left(),
+        stretch<Output, L>(inL + i, inR + i, outL + i, outR + i, &delayMemory.left(),
                         &delayMemory.right(), run, lanes, levels.from(i), unitShelf,
                         echo.echoSide == beat::EchoBeat::kRightAttenuated, cut);
         echo.beatCount += run;
@@ -207,15 +216,15 @@ class Morvane : public BeatEcho<Morvane> {
         if (i == n) break;
       }
       echo.count(perBeat);
-      const echo_lanes::Settings frame = levels.frame(lanes, i);
-      echo_lanes::echoFrame<Output>(echo_lanes::scaledInput(inL + i, inR + i, frame), outL + i,
+      const typename echo_lanes::Frame<L>::Settings frame = levels.frame(lanes, i);
+      echo_lanes::Frame<L>::template echoFrame<Output>(echo_lanes::Frame<L>::scaledInput(inL + i, inR + i, frame), outL + i,
                                     outR + i, &delayMemory.left(), &delayMemory.right(), frame,
-                                    sideFactors(echo), kEchoLevel, cut);
+                                    sideFactors<L>(echo), kEchoLevel, cut);
       delayMemory.advance(delay);
       ++i;
     }
     echoBeat = echo;
-    storeLowCut(cut);
+    storeLowCut<L>(cut);
   }
 
   // Frames that can run before the beat counter or the cursor needs its
@@ -227,46 +236,49 @@ class Morvane : public BeatEcho<Morvane> {
 
   // Audio thread. `n` frames with neither a beat end nor a wrap among
   // them.
-  template <class Output, class Levels>
-  static void stretch(const float* inL, const float* inR, float* outL, float* outR, float* lineL,
-                      float* lineR, int32_t n, const echo_lanes::Settings& lanes,
+  template <class Output, class L, class Levels>
+  [[gnu::flatten]] static void stretch(const float* inL, const float* inR, float* outL, float* outR, float* lineL,
+                      float* lineR, int32_t n, const typename echo_lanes::Frame<L>::Settings& lanes,
                       const Levels& levels, bool unitShelf, bool rightQuiet,
-                      echo_lanes::LowCutState& cut) {
-    using echo_lanes::stretch;
-    const auto run = [&](auto kernel) {
-      kernel(inL, inR, outL, outR, lineL, lineR, n, lanes, levels, kQuietSideFactor, kEchoLevel,
-             cut);
-    };
+                      typename echo_lanes::Frame<L>::LowCutState& cut) {
+    using Lanes = echo_lanes::Stretch<L>;
+#define KQFX_MORVANE_STRETCH(unit, right)                                                 \
+  Lanes::template stretch<Output, unit, right, Levels>(inL, inR, outL, outR, lineL, lineR, n, \
+                                                       lanes, levels, kQuietSideFactor,    \
+                                                       kEchoLevel, cut)
     if (unitShelf) {
-      rightQuiet ? run(stretch<Output, true, true, Levels>)
-                 : run(stretch<Output, true, false, Levels>);
+      rightQuiet ? KQFX_MORVANE_STRETCH(true, true) : KQFX_MORVANE_STRETCH(true, false);
     } else {
-      rightQuiet ? run(stretch<Output, false, true, Levels>)
-                 : run(stretch<Output, false, false, Levels>);
+      rightQuiet ? KQFX_MORVANE_STRETCH(false, true) : KQFX_MORVANE_STRETCH(false, false);
     }
+#undef KQFX_MORVANE_STRETCH
   }
 
-  static echo_lanes::Settings lanesOf(const FrameSettings& settings) {
+  template <class L>
+  static typename echo_lanes::Frame<L>::Settings lanesOf(const FrameSettings& settings) {
     const auto shelf = static_cast<std::size_t>(settings.shelf);
-    return echo_lanes::settings(kShelfGainCoefficients[shelf], kShelfYCoefficients[shelf],
+    return echo_lanes::Frame<L>::settings(kShelfGainCoefficients[shelf], kShelfYCoefficients[shelf],
                                 settings.gain, settings.feedback);
   }
 
-  static __m128d sideFactors(const beat::EchoBeat& echo) {
-    return echo_lanes::sideFactors(echo.echoSide == beat::EchoBeat::kRightAttenuated,
+  template <class L>
+  static typename L::Doubles sideFactors(const beat::EchoBeat& echo) {
+    return echo_lanes::Frame<L>::sideFactors(echo.echoSide == beat::EchoBeat::kRightAttenuated,
                                    kQuietSideFactor);
   }
 
-  echo_lanes::LowCutState loadLowCut() const {
-    return {_mm_cvtps_pd(_mm_setr_ps(lowCutIn_[0], lowCutIn_[1], 0.0f, 0.0f)),
-            _mm_cvtps_pd(_mm_setr_ps(lowCutOut_[0], lowCutOut_[1], 0.0f, 0.0f))};
+  template <class L>
+  typename echo_lanes::Frame<L>::LowCutState loadLowCut() const {
+    return {L::widenLow(L::setFloats(lowCutIn_[0], lowCutIn_[1], 0.0f, 0.0f)),
+            L::widenLow(L::setFloats(lowCutOut_[0], lowCutOut_[1], 0.0f, 0.0f))};
   }
 
-  void storeLowCut(const echo_lanes::LowCutState& cut) {
-    const __m128 in = _mm_cvtpd_ps(cut.in);
-    const __m128 out = _mm_cvtpd_ps(cut.out);
-    lowCutIn_ = {echo_lanes::lane0(in), echo_lanes::lane1(in)};
-    lowCutOut_ = {echo_lanes::lane0(out), echo_lanes::lane1(out)};
+  template <class L>
+  void storeLowCut(const typename echo_lanes::Frame<L>::LowCutState& cut) {
+    const typename L::Floats in = L::narrow(cut.in);
+    const typename L::Floats out = L::narrow(cut.out);
+    lowCutIn_ = {echo_lanes::Frame<L>::lane0(in), echo_lanes::Frame<L>::lane1(in)};
+    lowCutOut_ = {echo_lanes::Frame<L>::lane0(out), echo_lanes::Frame<L>::lane1(out)};
   }
 
   // Audio thread. shelfIndex, scanned again only when the value changes.
@@ -279,6 +291,8 @@ class Morvane : public BeatEcho<Morvane> {
     return shelf_;
   }
 
+  // The lane family, chosen when the effect is created.
+  LanePath path_ = chooseLanePath();
   // The low cut's memory per channel: the last scaled input and output.
   std::array<float, 2> lowCutIn_{};
   std::array<float, 2> lowCutOut_{};

@@ -16,14 +16,12 @@
 // audio thread, processing on the audio thread); nothing allocates, locks
 // or throws.
 
-#include <immintrin.h>
-
 #include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
 
-#include "DoubleLanes.h"
+#include "kqfx/dsp/Lanes.h"
 
 namespace kqfx {
 
@@ -63,12 +61,12 @@ class CombBank {
   // A run of at most framesToWrap() frames, held in registers: the eight
   // positions, the settings and the lowpass states (as doubles; each holds
   // a float exactly). Only one Run of a bank may exist at a time; finish()
-  // hands the lowpass states back. `Lanes` is PairedLanes or WideLanes:
+  // hands the lowpass states back. `Lanes` is a lane family (Lanes.h):
   // the same arithmetic in either encoding.
   template <class Lanes>
   class Run {
    public:
-    using Doubles = typename Lanes::Doubles;
+    using Quad = typename Lanes::Quad;
 
     explicit Run(CombBank& bank) : bank_(bank) {
       for (std::size_t i = 0; i < kCombs; ++i) cells_[i] = bank.cursor[i];
@@ -91,12 +89,12 @@ class CombBank {
     }
     // After the bank was cleared.
     void reloadState() {
-      stateLow_ = Lanes::widen(_mm_loadu_ps(bank_.lowpassState.data()));
-      stateHigh_ = Lanes::widen(_mm_loadu_ps(bank_.lowpassState.data() + 4));
+      stateLow_ = Lanes::widen(Lanes::load(bank_.lowpassState.data()));
+      stateHigh_ = Lanes::widen(Lanes::load(bank_.lowpassState.data() + 4));
     }
     void finish() {
-      _mm_storeu_ps(bank_.lowpassState.data(), Lanes::narrow(stateLow_));
-      _mm_storeu_ps(bank_.lowpassState.data() + 4, Lanes::narrow(stateHigh_));
+      Lanes::store(bank_.lowpassState.data(), Lanes::narrow(stateLow_));
+      Lanes::store(bank_.lowpassState.data() + 4, Lanes::narrow(stateHigh_));
     }
 
     // One frame of all eight combs fed with `input`, `offset` frames after
@@ -105,24 +103,20 @@ class CombBank {
     float process(float input, int32_t offset) {
       std::array<float*, kCombs> c;
       for (std::size_t i = 0; i < kCombs; ++i) c[i] = cells_[i] + offset;
-      const __m128 delayedLow = flushLanes(_mm_setr_ps(*c[0], *c[1], *c[2], *c[3]));
-      const __m128 delayedHigh = flushLanes(_mm_setr_ps(*c[4], *c[5], *c[6], *c[7]));
-      __m128 writtenLow;
-      __m128 writtenHigh;
+      const typename Lanes::Floats delayedLow = Lanes::flushSubnormals(Lanes::setFloats(*c[0], *c[1], *c[2], *c[3]));
+      const typename Lanes::Floats delayedHigh = Lanes::flushSubnormals(Lanes::setFloats(*c[4], *c[5], *c[6], *c[7]));
+      typename Lanes::Floats writtenLow;
+      typename Lanes::Floats writtenHigh;
       step(delayedLow, delayedHigh, input, writtenLow, writtenHigh);
 
-      _mm_store_ss(c[0], writtenLow);
-      _mm_store_ss(c[1], _mm_shuffle_ps(writtenLow, writtenLow, 1));
-      _mm_store_ss(c[2], _mm_movehl_ps(writtenLow, writtenLow));
-      _mm_store_ss(c[3], _mm_shuffle_ps(writtenLow, writtenLow, 3));
-      _mm_store_ss(c[4], writtenHigh);
-      _mm_store_ss(c[5], _mm_shuffle_ps(writtenHigh, writtenHigh, 1));
-      _mm_store_ss(c[6], _mm_movehl_ps(writtenHigh, writtenHigh));
-      _mm_store_ss(c[7], _mm_shuffle_ps(writtenHigh, writtenHigh, 3));
+      for (std::size_t i = 0; i < 4; ++i) {
+        *c[i] = Lanes::lane(writtenLow, static_cast<int>(i));
+        *c[i + 4] = Lanes::lane(writtenHigh, static_cast<int>(i));
+      }
 
       alignas(16) float delayed[kCombs];
-      _mm_store_ps(delayed, delayedLow);
-      _mm_store_ps(delayed + 4, delayedHigh);
+      Lanes::store(delayed, delayedLow);
+      Lanes::store(delayed + 4, delayedHigh);
       float sum = 0.0f;
       for (float d : delayed) sum += d;
       return sum;
@@ -138,32 +132,32 @@ class CombBank {
     // `beforeFrame(t)` runs before frame t's lowpass step (a damping that
     // changes from frame to frame is set there).
     template <class BeforeFrame>
-    __m128 processFour(__m128 inputs, int32_t offset, BeforeFrame&& beforeFrame) {
-      __m128 line[kCombs];
+    typename Lanes::Floats processFour(typename Lanes::Floats inputs, int32_t offset, BeforeFrame&& beforeFrame) {
+      typename Lanes::Floats line[kCombs];
       for (std::size_t i = 0; i < kCombs; ++i) {
-        line[i] = flushLanes(_mm_loadu_ps(cells_[i] + offset));
+        line[i] = Lanes::flushSubnormals(Lanes::load(cells_[i] + offset));
       }
-      __m128 sum = _mm_setzero_ps();
-      for (const __m128& samples : line) sum = _mm_add_ps(sum, samples);
+      typename Lanes::Floats sum = Lanes::zeroFloats();
+      for (const typename Lanes::Floats& samples : line) sum = Lanes::add(sum, samples);
 
       // Element t of low[] and high[]: frame t of combs 1..4 and 5..8.
-      __m128 low[4] = {line[0], line[1], line[2], line[3]};
-      __m128 high[4] = {line[4], line[5], line[6], line[7]};
-      _MM_TRANSPOSE4_PS(low[0], low[1], low[2], low[3]);
-      _MM_TRANSPOSE4_PS(high[0], high[1], high[2], high[3]);
+      typename Lanes::Floats low[4] = {line[0], line[1], line[2], line[3]};
+      typename Lanes::Floats high[4] = {line[4], line[5], line[6], line[7]};
+      Lanes::transpose(low[0], low[1], low[2], low[3]);
+      Lanes::transpose(high[0], high[1], high[2], high[3]);
 
       alignas(16) float input[4];
-      _mm_store_ps(input, inputs);
+      Lanes::store(input, inputs);
       for (std::size_t t = 0; t < 4; ++t) {
         beforeFrame(t);
         step(low[t], high[t], input[t], low[t], high[t]);
       }
 
-      _MM_TRANSPOSE4_PS(low[0], low[1], low[2], low[3]);
-      _MM_TRANSPOSE4_PS(high[0], high[1], high[2], high[3]);
+      Lanes::transpose(low[0], low[1], low[2], low[3]);
+      Lanes::transpose(high[0], high[1], high[2], high[3]);
       for (std::size_t i = 0; i < 4; ++i) {
-        _mm_storeu_ps(cells_[i] + offset, low[i]);
-        _mm_storeu_ps(cells_[i + 4] + offset, high[i]);
+        Lanes::store(cells_[i] + offset, low[i]);
+        Lanes::store(cells_[i + 4] + offset, high[i]);
       }
       return sum;
     }
@@ -174,28 +168,28 @@ class CombBank {
     // float(double(delayed) * (1 - damp) + double(state) * damp), flushed,
     // becomes the state; the line gets float(double(input) + double(state)
     // * feedback).
-    void step(__m128 delayedLow, __m128 delayedHigh, float input, __m128& writtenLow,
-              __m128& writtenHigh) {
-      stateLow_ = Lanes::widen(flushLanes(Lanes::narrow(
+    void step(typename Lanes::Floats delayedLow, typename Lanes::Floats delayedHigh, float input, typename Lanes::Floats& writtenLow,
+              typename Lanes::Floats& writtenHigh) {
+      stateLow_ = Lanes::widen(Lanes::flushSubnormals(Lanes::narrow(
           Lanes::add(Lanes::mul(Lanes::widen(delayedLow), dampComplement_),
                      Lanes::mul(stateLow_, damp_)))));
-      stateHigh_ = Lanes::widen(flushLanes(Lanes::narrow(
+      stateHigh_ = Lanes::widen(Lanes::flushSubnormals(Lanes::narrow(
           Lanes::add(Lanes::mul(Lanes::widen(delayedHigh), dampComplement_),
                      Lanes::mul(stateHigh_, damp_)))));
-      const Doubles inputD = Lanes::broadcast(static_cast<double>(input));
+      const Quad inputD = Lanes::broadcast(static_cast<double>(input));
       writtenLow = Lanes::narrow(Lanes::add(inputD, Lanes::mul(stateLow_, feedback_)));
       writtenHigh = Lanes::narrow(Lanes::add(inputD, Lanes::mul(stateHigh_, feedback_)));
     }
 
     CombBank& bank_;
     std::array<float*, kCombs> cells_;
-    Doubles damp_;
-    Doubles dampComplement_;
-    Doubles feedback_;
-    Doubles stateLow_;
-    Doubles stateHigh_;
+    Quad damp_;
+    Quad dampComplement_;
+    Quad feedback_;
+    Quad stateLow_;
+    Quad stateHigh_;
   };
-  using Stretch = Run<PairedLanes>;
+  using Stretch = Run<BaselineLanes>;
 
   // Moves every position on by `frames`, at most framesToWrap().
   void advance(int32_t frames) {

@@ -17,12 +17,6 @@ Vardello::Vardello(HostCallback callback)
   engine.setwet(1.0f);
   engine.setdry(0.0f);
   modelClassic();
-  // For measuring and checking the baseline instruction path on a
-  // processor that has a wider one: read once here, on the host thread.
-  if (const char* baseline = std::getenv("KQFX_BASELINE_PATH");
-      baseline != nullptr && baseline[0] != '\0' && baseline[0] != '0') {
-    engine.setWidePath(false);
-  }
 }
 
 int32_t Vardello::modelIndex(float value) {

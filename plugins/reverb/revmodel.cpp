@@ -22,7 +22,7 @@ float rounded(double value) { return static_cast<float>(value); }
 }  // namespace
 
 revmodel::revmodel() {
-  setWidePath(true);
+  setLanePath(chooseLanePath());
   float* next = memory.data();
   for (std::size_t i = 0; i < kCombs; ++i) {
     combsLeft.setbuffer(static_cast<int32_t>(i), next, kCombLengths[i]);
@@ -56,9 +56,8 @@ revmodel::revmodel() {
   mute();
 }
 
-void revmodel::setWidePath(bool on) {
-  __builtin_cpu_init();
-  wide = on && __builtin_cpu_supports("avx");
+void revmodel::setLanePath(LanePath lanes) {
+  path = lanes == LanePath::kWide && !wideLanesAvailable() ? LanePath::kBaseline : lanes;
 }
 
 void revmodel::mute() {

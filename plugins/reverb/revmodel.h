@@ -17,6 +17,7 @@
 #include <cstdint>
 
 #include "CombBank.h"
+#include "kqfx/dsp/LanePath.h"
 #include "allpass.h"
 #include "kqfx/dsp/SmoothParameter.h"
 
@@ -88,12 +89,12 @@ class revmodel {
   void setmode(float value);
   float getmode() const;
 
-  // Whether processing uses the three-operand encoding of its vector
-  // instructions (the same operations, results bit for bit those of the
-  // baseline). On by default where the processor has it; turning it on
-  // elsewhere does nothing. Owner thread, between blocks.
-  void setWidePath(bool on);
-  bool usesWidePath() const { return wide; }
+  // The lane family processing runs on (the same operations, results bit
+  // for bit the same on every one). chooseLanePath() by default; the wide
+  // path where the processor lacks it gives the baseline. Owner thread,
+  // between blocks.
+  void setLanePath(LanePath path);
+  LanePath lanePath() const { return path; }
 
   // For inspection.
   float getwetdirect() const { return wetDirect; }
@@ -122,8 +123,8 @@ class revmodel {
   void runBlock(const float* inputL, const float* inputR, float* outputL, float* outputR,
                 int32_t frames, std::ptrdiff_t step, SmoothParameter* dryLevel,
                 SmoothParameter* depth, SmoothParameter* brightness);
-  template <bool Mix>
-  void runBaseline(const float* inputL, const float* inputR, float* outputL, float* outputR,
+  template <class Lanes, bool Mix>
+  void runOn(const float* inputL, const float* inputR, float* outputL, float* outputR,
                    int32_t frames, std::ptrdiff_t step, SmoothParameter* dryLevel,
                    SmoothParameter* depth, SmoothParameter* brightness);
   template <bool Mix>
@@ -161,7 +162,7 @@ class revmodel {
   float lastDryLevel = 0.0f;
   float lastDryGain = 0.0f;
 
-  bool wide = false;
+  LanePath path = LanePath::kBaseline;
   CombBank combsLeft;
   CombBank combsRight;
   std::array<allpass, kAllpasses> allpassesLeft;

@@ -1,8 +1,6 @@
 // The per-frame work of the reverb engine. Audio thread: no allocation,
 // locks, system calls or exceptions; bounded time per frame.
 
-#include <immintrin.h>
-
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -12,7 +10,7 @@
 
 #include "kqfx/dsp/GainLaw.h"
 #include "kqfx/dsp/SignalHelpers.h"
-#include "DoubleLanes.h"
+#include "kqfx/dsp/Lanes.h"
 #include "revmodel.h"
 
 namespace kqfx {
@@ -79,43 +77,43 @@ void revmodel::advance(int32_t frames) {
 namespace {
 
 // Four frames of one channel's audio `step` floats apart.
-__m128 loadFour(const float* samples, std::ptrdiff_t step) {
-  if (step == 1) return _mm_loadu_ps(samples);
-  return _mm_setr_ps(samples[0], samples[step], samples[2 * step], samples[3 * step]);
+template <class Lanes>
+typename Lanes::Floats loadFour(const float* samples, std::ptrdiff_t step) {
+  if (step == 1) return Lanes::load(samples);
+  return Lanes::setFloats(samples[0], samples[step], samples[2 * step], samples[3 * step]);
 }
-void storeFour(float* samples, std::ptrdiff_t step, __m128 value) {
+template <class Lanes>
+void storeFour(float* samples, std::ptrdiff_t step, typename Lanes::Floats value) {
   if (step == 1) {
-    _mm_storeu_ps(samples, value);
+    Lanes::store(samples, value);
     return;
   }
-  _mm_store_ss(samples, value);
-  _mm_store_ss(samples + step, _mm_shuffle_ps(value, value, 1));
-  _mm_store_ss(samples + 2 * step, _mm_movehl_ps(value, value));
-  _mm_store_ss(samples + 3 * step, _mm_shuffle_ps(value, value, 3));
+  for (int t = 0; t < 4; ++t) samples[t * step] = Lanes::lane(value, t);
 }
 
 // One allpass of each channel at once, lane 0 left and lane 1 right, each
 // lane exactly as allpass::process: the cell gets input + delayed *
 // feedback formed in double and rounded once, the answer is delayed -
 // input in float.
-__m128 allpassPair(__m128 input, float* cellL, float* cellR, __m128d feedback) {
-  const __m128 delayed = flushLanes(_mm_unpacklo_ps(_mm_load_ss(cellL), _mm_load_ss(cellR)));
-  const __m128 written = _mm_cvtpd_ps(
-      _mm_add_pd(_mm_cvtps_pd(input), _mm_mul_pd(_mm_cvtps_pd(delayed), feedback)));
-  _mm_store_ss(cellL, written);
-  _mm_store_ss(cellR, _mm_shuffle_ps(written, written, 1));
-  return _mm_sub_ps(delayed, input);
+template <class Lanes>
+typename Lanes::Floats allpassPair(typename Lanes::Floats input, float* cellL, float* cellR, typename Lanes::Doubles feedback) {
+  const typename Lanes::Floats delayed = Lanes::flushSubnormals(Lanes::interleaveLow(Lanes::loadFirst(cellL), Lanes::loadFirst(cellR)));
+  const typename Lanes::Floats written = Lanes::narrow(
+      Lanes::add(Lanes::widenLow(input), Lanes::mul(Lanes::widenLow(delayed), feedback)));
+  *cellL = Lanes::lane(written, 0);
+  *cellR = Lanes::lane(written, 1);
+  return Lanes::sub(delayed, input);
 }
 
 // Four frames of one allpass, lane t frame t, each lane exactly as
 // allpass::process. The line is longer than four frames, so the four
 // cells read hold samples written before these frames.
 template <class Lanes>
-__m128 allpassFour(__m128 input, float* cells, const typename Lanes::Doubles& feedback) {
-  const __m128 delayed = flushLanes(_mm_loadu_ps(cells));
-  _mm_storeu_ps(cells, Lanes::narrow(Lanes::add(Lanes::widen(input),
+typename Lanes::Floats allpassFour(typename Lanes::Floats input, float* cells, const typename Lanes::Quad& feedback) {
+  const typename Lanes::Floats delayed = Lanes::flushSubnormals(Lanes::load(cells));
+  Lanes::store(cells, Lanes::narrow(Lanes::add(Lanes::widen(input),
                                                 Lanes::mul(Lanes::widen(delayed), feedback))));
-  return _mm_sub_ps(delayed, input);
+  return Lanes::sub(delayed, input);
 }
 
 // dumbCompress of four lanes at once, without branches (the sign of a
@@ -127,31 +125,31 @@ template <class Lanes>
 class Compressor {
  public:
   Compressor(float threshold, float ceiling)
-      : threshold_(_mm_set1_ps(threshold)),
-        active_(_mm_castsi128_ps(_mm_set1_epi32(threshold < 1.0f ? -1 : 0))),
+      : threshold_(Lanes::splatFloats(threshold)),
+        active_(Lanes::maskFloats(threshold < 1.0f)),
         thresholdD_(Lanes::broadcast(static_cast<double>(threshold))),
         span_(Lanes::broadcast(static_cast<double>(ceiling) - threshold)),
         divisor_(Lanes::broadcast(1.0 - static_cast<double>(threshold))) {}
 
-  __m128 apply(__m128 sample) const {
-    const __m128 signBit = _mm_set1_ps(-0.0f);
-    const __m128 magnitude = _mm_andnot_ps(signBit, sample);
-    const __m128 squeezed = Lanes::narrow(Lanes::add(
+  typename Lanes::Floats apply(typename Lanes::Floats sample) const {
+    const typename Lanes::Floats signBit = Lanes::splatFloats(-0.0f);
+    const typename Lanes::Floats magnitude = Lanes::bitAndNot(signBit, sample);
+    const typename Lanes::Floats squeezed = Lanes::narrow(Lanes::add(
         thresholdD_,
         Lanes::div(Lanes::mul(Lanes::sub(Lanes::widen(magnitude), thresholdD_), span_),
                    divisor_)));
-    const __m128 over = _mm_and_ps(_mm_cmpgt_ps(magnitude, threshold_), active_);
-    const __m128 result = _mm_or_ps(_mm_and_ps(over, squeezed), _mm_andnot_ps(over, magnitude));
-    const __m128 signedResult = _mm_xor_ps(result, _mm_and_ps(sample, signBit));
-    return _mm_and_ps(signedResult, _mm_cmpgt_ps(magnitude, _mm_setzero_ps()));
+    const typename Lanes::Floats over = Lanes::bitAnd(Lanes::greater(magnitude, threshold_), active_);
+    const typename Lanes::Floats result = Lanes::bitOr(Lanes::bitAnd(over, squeezed), Lanes::bitAndNot(over, magnitude));
+    const typename Lanes::Floats signedResult = Lanes::bitXor(result, Lanes::bitAnd(sample, signBit));
+    return Lanes::bitAnd(signedResult, Lanes::greater(magnitude, Lanes::zeroFloats()));
   }
 
  private:
-  __m128 threshold_;
-  __m128 active_;
-  typename Lanes::Doubles thresholdD_;
-  typename Lanes::Doubles span_;
-  typename Lanes::Doubles divisor_;
+  typename Lanes::Floats threshold_;
+  typename Lanes::Floats active_;
+  typename Lanes::Quad thresholdD_;
+  typename Lanes::Quad span_;
+  typename Lanes::Quad divisor_;
 };
 
 }  // namespace
@@ -167,7 +165,7 @@ class Compressor {
 // other derived value afresh, to the same bits), so it is read once here.
 template <class Lanes, bool Mix, bool Steady>
 class revmodel::Stretch {
-  using Doubles = typename Lanes::Doubles;
+  using Quad = typename Lanes::Quad;
 
  public:
   Stretch(revmodel& engine, const FrameSettings& steady, SmoothParameter* dryLevel,
@@ -191,7 +189,7 @@ class revmodel::Stretch {
       const double feedbackR = static_cast<double>(engine.allpassesRight[i].getfeedback());
       allpassCellsL_[i] = engine.allpassesLeft[i].cursor();
       allpassCellsR_[i] = engine.allpassesRight[i].cursor();
-      allpassFeedback_[i] = _mm_setr_pd(feedbackL, feedbackR);
+      allpassFeedback_[i] = Lanes::setDoubles(feedbackL, feedbackR);
       allpassFeedbackL_[i] = Lanes::broadcast(feedbackL);
       allpassFeedbackR_[i] = Lanes::broadcast(feedbackR);
     }
@@ -239,7 +237,7 @@ class revmodel::Stretch {
   }
   // Sets lane t of `lanes` to `field` of frame t, in double.
   void laneSettings(const FrameSettings* settings, float FrameSettings::*field,
-                    Doubles& lanes) const {
+                    Quad& lanes) const {
     if constexpr (Steady) {
       lanes = Lanes::broadcast(static_cast<double>(steady_.*field));
     } else {
@@ -254,21 +252,21 @@ class revmodel::Stretch {
   // of frame() in the same order.
   void four(int32_t offset, const FrameSettings* settings) {
     const std::ptrdiff_t at = offset * step_;
-    const __m128 inL = loadFour(inputL_ + at, step_);
-    const __m128 inR = loadFour(inputR_ + at, step_);
-    const Doubles inLD = Lanes::widen(inL);
-    const Doubles inRD = Lanes::widen(inR);
-    __m128 input = Lanes::narrow(Lanes::mul(
+    const typename Lanes::Floats inL = loadFour<Lanes>(inputL_ + at, step_);
+    const typename Lanes::Floats inR = loadFour<Lanes>(inputR_ + at, step_);
+    const Quad inLD = Lanes::widen(inL);
+    const Quad inRD = Lanes::widen(inR);
+    typename Lanes::Floats input = Lanes::narrow(Lanes::mul(
         Lanes::mul(Lanes::add(inLD, inRD), Lanes::broadcast(inputScale_)),
         Lanes::broadcast(inputTrim_)));
     // A NaN or infinite input sample never enters the delay lines: it would
     // circulate there for ever. The network hears silence instead.
-    input = _mm_and_ps(input, finiteLanes(input));
+    input = Lanes::bitAnd(input, Lanes::finiteMask(input));
 
-    __m128 netL = left_.processFour(input, offset, [&](std::size_t t) {
+    typename Lanes::Floats netL = left_.processFour(input, offset, [&](std::size_t t) {
       if constexpr (!Steady) left_.setDamping(settings[t].damp, settings[t].dampComplement);
     });
-    __m128 netR = right_.processFour(input, offset, [&](std::size_t t) {
+    typename Lanes::Floats netR = right_.processFour(input, offset, [&](std::size_t t) {
       if constexpr (!Steady) right_.setDamping(settings[t].damp, settings[t].dampComplement);
     });
     for (std::size_t i = 0; i < kAllpasses; ++i) {
@@ -278,44 +276,44 @@ class revmodel::Stretch {
 
     // Left: netL * wetDirect + netR * wetCross + inL * dry; right the
     // mirror image.
-    const Doubles netLD = Lanes::widen(netL);
-    const Doubles netRD = Lanes::widen(netR);
-    const Doubles wetDirectLanes = Lanes::broadcast(wetDirect_);
-    const Doubles wetCrossLanes = Lanes::broadcast(wetCross_);
-    const Doubles dryLanes = Lanes::broadcast(dry_);
-    const __m128 sumsL = Lanes::narrow(Lanes::add(
+    const Quad netLD = Lanes::widen(netL);
+    const Quad netRD = Lanes::widen(netR);
+    const Quad wetDirectLanes = Lanes::broadcast(wetDirect_);
+    const Quad wetCrossLanes = Lanes::broadcast(wetCross_);
+    const Quad dryLanes = Lanes::broadcast(dry_);
+    const typename Lanes::Floats sumsL = Lanes::narrow(Lanes::add(
         Lanes::add(Lanes::mul(netLD, wetDirectLanes), Lanes::mul(netRD, wetCrossLanes)),
         Lanes::mul(inLD, dryLanes)));
-    const __m128 sumsR = Lanes::narrow(Lanes::add(
+    const typename Lanes::Floats sumsR = Lanes::narrow(Lanes::add(
         Lanes::add(Lanes::mul(netRD, wetDirectLanes), Lanes::mul(netLD, wetCrossLanes)),
         Lanes::mul(inRD, dryLanes)));
-    if (_mm_movemask_ps(_mm_and_ps(finiteLanes(sumsL), finiteLanes(sumsR))) != 0xF)
+    if (Lanes::signBits(Lanes::bitAnd(Lanes::finiteMask(sumsL), Lanes::finiteMask(sumsR))) != 0xF)
         [[unlikely]] {
       troubledFour(offset, settings, inL, inR, netL, netR, sumsL, sumsR);
       return;
     }
 
     // wet = compressed * depth * make-up, in double.
-    Doubles depth;
+    Quad depth;
     laneSettings(settings, &FrameSettings::depth, depth);
-    const Doubles makeup = Lanes::broadcast(outputMakeup_);
-    const Doubles wetL =
+    const Quad makeup = Lanes::broadcast(outputMakeup_);
+    const Quad wetL =
         Lanes::mul(Lanes::mul(Lanes::widen(compressor_.apply(sumsL)), depth), makeup);
-    const Doubles wetR =
+    const Quad wetR =
         Lanes::mul(Lanes::mul(Lanes::widen(compressor_.apply(sumsR)), depth), makeup);
-    __m128 outL;
-    __m128 outR;
+    typename Lanes::Floats outL;
+    typename Lanes::Floats outR;
     if constexpr (Mix) {
-      outL = Lanes::narrow(Lanes::add(Lanes::widen(loadFour(outputL_ + at, step_)), wetL));
-      outR = Lanes::narrow(Lanes::add(Lanes::widen(loadFour(outputR_ + at, step_)), wetR));
+      outL = Lanes::narrow(Lanes::add(Lanes::widen(loadFour<Lanes>(outputL_ + at, step_)), wetL));
+      outR = Lanes::narrow(Lanes::add(Lanes::widen(loadFour<Lanes>(outputR_ + at, step_)), wetR));
     } else {
-      Doubles dryGain;
+      Quad dryGain;
       laneSettings(settings, &FrameSettings::dryGain, dryGain);
       outL = Lanes::narrow(Lanes::add(wetL, Lanes::mul(dryGain, inLD)));
       outR = Lanes::narrow(Lanes::add(wetR, Lanes::mul(dryGain, inRD)));
     }
-    storeFour(outputL_ + at, step_, outL);
-    storeFour(outputR_ + at, step_, outR);
+    storeFour<Lanes>(outputL_ + at, step_, outL);
+    storeFour<Lanes>(outputR_ + at, step_, outR);
   }
 
   // Four frames of which one at least has a non-finite wet sum, taken
@@ -323,29 +321,29 @@ class revmodel::Stretch {
   // are dropped, and where the network itself overflowed it is cleared
   // and the frames after it run again from the cleared lines (what they
   // wrote into the lines before is cleared with the rest).
-  void troubledFour(int32_t offset, const FrameSettings* settings, __m128 inL, __m128 inR,
-                    __m128 netL, __m128 netR, __m128 sumsL, __m128 sumsR) {
+  void troubledFour(int32_t offset, const FrameSettings* settings, typename Lanes::Floats inL, typename Lanes::Floats inR,
+                    typename Lanes::Floats netL, typename Lanes::Floats netR, typename Lanes::Floats sumsL, typename Lanes::Floats sumsR) {
     alignas(16) float in[2][4];
     alignas(16) float net[2][4];
     alignas(16) float sums[2][4];
-    _mm_store_ps(in[0], inL);
-    _mm_store_ps(in[1], inR);
-    _mm_store_ps(net[0], netL);
-    _mm_store_ps(net[1], netR);
-    _mm_store_ps(sums[0], sumsL);
-    _mm_store_ps(sums[1], sumsR);
+    Lanes::store(in[0], inL);
+    Lanes::store(in[1], inR);
+    Lanes::store(net[0], netL);
+    Lanes::store(net[1], netR);
+    Lanes::store(sums[0], sumsL);
+    Lanes::store(sums[1], sumsR);
     for (std::size_t t = 0; t < 4; ++t) {
       const int32_t at = offset + static_cast<int32_t>(t);
-      const __m128d inputD =
-          _mm_setr_pd(static_cast<double>(in[0][t]), static_cast<double>(in[1][t]));
+      const typename Lanes::Doubles inputD =
+          Lanes::setDoubles(static_cast<double>(in[0][t]), static_cast<double>(in[1][t]));
       if (std::isfinite(sums[0][t]) && std::isfinite(sums[1][t])) {
-        output(at, _mm_setr_ps(sums[0][t], sums[1][t], 0.0f, 0.0f), inputD,
+        output(at, Lanes::setFloats(sums[0][t], sums[1][t], 0.0f, 0.0f), inputD,
                settingsOf(settings, t));
         continue;
       }
       const bool overflowed = !(std::isfinite(net[0][t]) && std::isfinite(net[1][t]));
       if (overflowed) clearNetwork();
-      output(at, _mm_setzero_ps(), inputD, settingsOf(settings, t));
+      output(at, Lanes::zeroFloats(), inputD, settingsOf(settings, t));
       if (overflowed) {
         for (std::size_t u = t + 1; u < 4; ++u) {
           frame(offset + static_cast<int32_t>(u), settingsOf(settings, u));
@@ -380,50 +378,50 @@ class revmodel::Stretch {
 
     const float combSumL = left_.process(input, offset);
     const float combSumR = right_.process(input, offset);
-    __m128 net = _mm_unpacklo_ps(_mm_set_ss(combSumL), _mm_set_ss(combSumR));
+    typename Lanes::Floats net = Lanes::setFloats(combSumL, combSumR, 0.0f, 0.0f);
     for (std::size_t i = 0; i < kAllpasses; ++i) {
-      net = allpassPair(net, allpassCellsL_[i] + offset, allpassCellsR_[i] + offset,
+      net = allpassPair<Lanes>(net, allpassCellsL_[i] + offset, allpassCellsR_[i] + offset,
                         allpassFeedback_[i]);
     }
 
     // Lane 0 left, lane 1 right, as in four().
-    const __m128d netD = _mm_cvtps_pd(net);
-    const __m128d crossed = _mm_shuffle_pd(netD, netD, 1);
-    const __m128d inputD = _mm_setr_pd(static_cast<double>(inL), static_cast<double>(inR));
-    const __m128d sumsD =
-        _mm_add_pd(_mm_add_pd(_mm_mul_pd(netD, _mm_set1_pd(wetDirect_)),
-                              _mm_mul_pd(crossed, _mm_set1_pd(wetCross_))),
-                   _mm_mul_pd(inputD, _mm_set1_pd(dry_)));
-    __m128 sums = _mm_cvtpd_ps(sumsD);
-    if ((_mm_movemask_ps(finiteLanes(sums)) & 3) != 3) [[unlikely]] {
+    const typename Lanes::Doubles netD = Lanes::widenLow(net);
+    const typename Lanes::Doubles crossed = Lanes::swap(netD);
+    const typename Lanes::Doubles inputD = Lanes::setDoubles(static_cast<double>(inL), static_cast<double>(inR));
+    const typename Lanes::Doubles sumsD =
+        Lanes::add(Lanes::add(Lanes::mul(netD, Lanes::splatDoubles(wetDirect_)),
+                              Lanes::mul(crossed, Lanes::splatDoubles(wetCross_))),
+                   Lanes::mul(inputD, Lanes::splatDoubles(dry_)));
+    typename Lanes::Floats sums = Lanes::narrow(sumsD);
+    if ((Lanes::signBits(Lanes::finiteMask(sums)) & 3) != 3) [[unlikely]] {
       // A non-finite sum from the input's own term or from the gains is
       // dropped for this frame alone.
-      const float netL = _mm_cvtss_f32(net);
-      const float netR = _mm_cvtss_f32(_mm_shuffle_ps(net, net, 1));
+      const float netL = Lanes::lane(net, 0);
+      const float netR = Lanes::lane(net, 1);
       if (!(std::isfinite(netL) && std::isfinite(netR))) clearNetwork();
-      sums = _mm_setzero_ps();
+      sums = Lanes::zeroFloats();
     }
     output(offset, sums, inputD, s);
   }
 
   // The outputs of the frame at `offset` from its wet sums (lane 0 left,
   // lane 1 right) and its input samples.
-  void output(int32_t offset, __m128 sums, __m128d inputD, const FrameSettings& s) {
+  void output(int32_t offset, typename Lanes::Floats sums, typename Lanes::Doubles inputD, const FrameSettings& s) {
     const std::ptrdiff_t at = offset * step_;
-    const __m128d wetPair =
-        _mm_mul_pd(_mm_mul_pd(_mm_cvtps_pd(compressor_.apply(sums)),
-                              _mm_set1_pd(static_cast<double>(s.depth))),
-                   _mm_set1_pd(outputMakeup_));
-    __m128 out;
+    const typename Lanes::Doubles wetPair =
+        Lanes::mul(Lanes::mul(Lanes::widenLow(compressor_.apply(sums)),
+                              Lanes::splatDoubles(static_cast<double>(s.depth))),
+                   Lanes::splatDoubles(outputMakeup_));
+    typename Lanes::Floats out;
     if constexpr (Mix) {
-      const __m128 before = _mm_unpacklo_ps(_mm_load_ss(outputL_ + at), _mm_load_ss(outputR_ + at));
-      out = _mm_cvtpd_ps(_mm_add_pd(_mm_cvtps_pd(before), wetPair));
+      const typename Lanes::Floats before = Lanes::interleaveLow(Lanes::loadFirst(outputL_ + at), Lanes::loadFirst(outputR_ + at));
+      out = Lanes::narrow(Lanes::add(Lanes::widenLow(before), wetPair));
     } else {
-      out = _mm_cvtpd_ps(
-          _mm_add_pd(wetPair, _mm_mul_pd(_mm_set1_pd(static_cast<double>(s.dryGain)), inputD)));
+      out = Lanes::narrow(
+          Lanes::add(wetPair, Lanes::mul(Lanes::splatDoubles(static_cast<double>(s.dryGain)), inputD)));
     }
-    _mm_store_ss(outputL_ + at, out);
-    _mm_store_ss(outputR_ + at, _mm_shuffle_ps(out, out, 1));
+    outputL_[at] = Lanes::lane(out, 0);
+    outputR_[at] = Lanes::lane(out, 1);
   }
 
   revmodel& engine_;
@@ -442,9 +440,9 @@ class revmodel::Stretch {
   double outputMakeup_;
   std::array<float*, kAllpasses> allpassCellsL_;
   std::array<float*, kAllpasses> allpassCellsR_;
-  __m128d allpassFeedback_[kAllpasses];
-  Doubles allpassFeedbackL_[kAllpasses];
-  Doubles allpassFeedbackR_[kAllpasses];
+  typename Lanes::Doubles allpassFeedback_[kAllpasses];
+  Quad allpassFeedbackL_[kAllpasses];
+  Quad allpassFeedbackR_[kAllpasses];
   const float* inputL_ = nullptr;
   const float* inputR_ = nullptr;
   float* outputL_ = nullptr;
@@ -497,24 +495,33 @@ void revmodel::run(const float* inputL, const float* inputR, float* outputL, flo
                    int32_t frames, int32_t stride, SmoothParameter* dryLevel,
                    SmoothParameter* depth, SmoothParameter* brightness) {
   if (frames <= 0) return;
-  if (wide) {
-    runWide<Mix>(inputL, inputR, outputL, outputR, frames, stride, dryLevel, depth, brightness);
-  } else {
-    runBaseline<Mix>(inputL, inputR, outputL, outputR, frames, stride, dryLevel, depth,
-                     brightness);
+  switch (path) {
+    case LanePath::kWide:
+#if KQFX_HAS_X86_LANES
+      runWide<Mix>(inputL, inputR, outputL, outputR, frames, stride, dryLevel, depth, brightness);
+      break;
+#endif
+    case LanePath::kBaseline:
+      runOn<BaselineLanes, Mix>(inputL, inputR, outputL, outputR, frames, stride, dryLevel, depth,
+                                brightness);
+      break;
+    case LanePath::kScalar:
+      runOn<ScalarLanes, Mix>(inputL, inputR, outputL, outputR, frames, stride, dryLevel, depth,
+                              brightness);
+      break;
   }
 }
 
-template <bool Mix>
-[[gnu::flatten]] void revmodel::runBaseline(const float* inputL, const float* inputR,
-                                            float* outputL, float* outputR, int32_t frames,
-                                            std::ptrdiff_t step, SmoothParameter* dryLevel,
-                                            SmoothParameter* depth,
-                                            SmoothParameter* brightness) {
-  runBlock<PairedLanes, Mix>(inputL, inputR, outputL, outputR, frames, step, dryLevel, depth,
-                             brightness);
+template <class Lanes, bool Mix>
+[[gnu::flatten]] void revmodel::runOn(const float* inputL, const float* inputR, float* outputL,
+                                      float* outputR, int32_t frames, std::ptrdiff_t step,
+                                      SmoothParameter* dryLevel, SmoothParameter* depth,
+                                      SmoothParameter* brightness) {
+  runBlock<Lanes, Mix>(inputL, inputR, outputL, outputR, frames, step, dryLevel, depth,
+                       brightness);
 }
 
+#if KQFX_HAS_X86_LANES
 // The same operations with four lanes of double per instruction where the
 // baseline has two, in the three-operand encoding that spares register
 // copies; chosen only where the processor has it.
@@ -526,5 +533,7 @@ __attribute__((target("avx"), flatten)) void revmodel::runWide(
   runBlock<WideLanes, Mix>(inputL, inputR, outputL, outputR, frames, step, dryLevel, depth,
                            brightness);
 }
+
+#endif
 
 }  // namespace kqfx

@@ -10,8 +10,8 @@
 #include <stdexcept>
 #include <string>
 
-#include <xmmintrin.h>
 
+#include "FloatControl.h"
 #include "RecordingHost.h"
 #include "kqfx/framework/PluginEntry.h"
 #include "kqfx/plugin/StereoEffect.h"
@@ -156,18 +156,18 @@ TEST(ProcessEntry, RestoresTheCallersFloatingPointControlState) {
   float in[2] = {1e-40f, 1e-40f}, out[2] = {1, 1};
   float* inputs[2] = {&in[0], &in[1]};
   float* outputs[2] = {&out[0], &out[1]};
-  const unsigned before = _mm_getcsr();
+  const uint64_t before = test::floatControl();
   const int rounding = std::fegetround();
   e->processReplacing(e, inputs, outputs, 1);
   EXPECT_EQ(out[0], 0.0f);  // a subnormal input is flushed inside
   e->process(e, inputs, outputs, 1);
-  EXPECT_EQ(_mm_getcsr(), before);
+  EXPECT_EQ(test::floatControl(), before);
   EXPECT_EQ(std::fegetround(), rounding);
   // Whatever mode the host runs in comes back unchanged.
-  _mm_setcsr(before | 0x8040);
+  test::setFloatControl(before | test::kFlushBits);
   e->processReplacing(e, inputs, outputs, 1);
-  EXPECT_EQ(_mm_getcsr(), before | 0x8040);
-  _mm_setcsr(before);
+  EXPECT_EQ(test::floatControl(), before | test::kFlushBits);
+  test::setFloatControl(before);
 }
 
 }  // namespace

@@ -6,8 +6,8 @@
 #include <cmath>
 #include <string>
 
-#include <xmmintrin.h>
 
+#include "FloatControl.h"
 #include "RecordingHost.h"
 #include "Deliverables.h"
 #include "TestPlugins.h"
@@ -137,11 +137,11 @@ TEST_P(Boundary, ProcessingLeavesTheCallersFloatingPointStateAlone) {
   plugin.start(44100.0f, 64);
   test::StereoBuffers io(64);
   io.fillInput(1e-39f, -1e-39f);  // subnormal input
-  const unsigned before = _mm_getcsr();
+  const uint64_t before = test::floatControl();
   plugin.processReplacing(io.inputs.data(), io.outputs.data(), 64);
-  EXPECT_EQ(_mm_getcsr(), before);
+  EXPECT_EQ(test::floatControl(), before);
   plugin.process(io.inputs.data(), io.outputs.data(), 64);
-  EXPECT_EQ(_mm_getcsr(), before);
+  EXPECT_EQ(test::floatControl(), before);
   for (const auto& channel : io.out) {
     for (float s : channel) EXPECT_NE(std::fpclassify(s), FP_SUBNORMAL);
   }

@@ -118,7 +118,7 @@ std::vector<float> curveInputs() {
   return x;
 }
 
-template <class Kernel>
+template <class L, class Kernel>
 void expectLanesMatchOneSample(const Kernel& kernel, const char* what) {
   const std::vector<float> in = curveInputs();
   std::vector<float> gains(in.size());
@@ -130,33 +130,39 @@ void expectLanesMatchOneSample(const Kernel& kernel, const char* what) {
   for (float g : {1.0f, 0.063095734f, 15.848932f, 1e38f}) {
     std::vector<float> out(in.size());
     // Odd lengths leave a tail for the one-sample loop.
-    shaper::shapeRun(kernel, in.data(), out.data(), static_cast<int32_t>(in.size()) - 3,
-                     shaper::SameGain{g});
+    shaper::shapeRun<L>(kernel, in.data(), out.data(), static_cast<int32_t>(in.size()) - 3,
+                        shaper::SameGain<L>{g});
     for (std::size_t i = 0; i + 3 < in.size(); ++i) {
       const float expected = kernel.scalar(shaper::gained(g, in[i]));
       ASSERT_EQ(bits(out[i]), bits(expected)) << what << " x " << in[i] << " g " << g;
     }
   }
   std::vector<float> inPlace = in;
-  shaper::shapeRun(kernel, inPlace.data(), inPlace.data(), static_cast<int32_t>(in.size()),
-                   shaper::GainPerSample{gains.data()});
+  shaper::shapeRun<L>(kernel, inPlace.data(), inPlace.data(), static_cast<int32_t>(in.size()),
+                      shaper::GainPerSample<L>{gains.data()});
   for (std::size_t i = 0; i < in.size(); ++i) {
     const float expected = kernel.scalar(shaper::gained(gains[i], in[i]));
     ASSERT_EQ(bits(inPlace[i]), bits(expected)) << what << " x " << in[i] << " g " << gains[i];
   }
 }
 
-TEST(ShaperLanesTest, EveryCurveInLanesIsTheOneSampleCurve) {
+template <class L>
+void expectEveryCurveMatchesOneSample() {
   const float amounts[] = {0.0f, 0.3f, 0.5f, 0.85f, 1.0f, -2.0f, 5.0f};
   for (float zeta : amounts) {
     for (float blast : amounts) {
       SCOPED_TRACE(testing::Message() << "zeta " << zeta << " blast " << blast);
-      expectLanesMatchOneSample(shaper::SquelchLanes(zeta, blast), "Squelch");
-      expectLanesMatchOneSample(shaper::SquashLanes(zeta, blast), "Squash");
-      expectLanesMatchOneSample(shaper::SaturateLanes(shaper::SineSegment::forZeta(zeta), blast),
-                                "Saturate");
+      expectLanesMatchOneSample<L>(shaper::SquelchLanes<L>(zeta, blast), "Squelch");
+      expectLanesMatchOneSample<L>(shaper::SquashLanes<L>(zeta, blast), "Squash");
+      expectLanesMatchOneSample<L>(
+          shaper::SaturateLanes<L>(shaper::SineSegment::forZeta(zeta), blast), "Saturate");
     }
   }
+}
+
+TEST(ShaperLanesTest, EveryCurveInLanesIsTheOneSampleCurve) {
+  expectEveryCurveMatchesOneSample<BaselineLanes>();
+  expectEveryCurveMatchesOneSample<ScalarLanes>();
 }
 
 TEST(BufferOverlapTest, ShapingAheadOnlyWhereFrameOrderCannotShow) {

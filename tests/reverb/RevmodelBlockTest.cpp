@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "kqfx/dsp/SmoothParameter.h"
@@ -38,8 +39,8 @@ Channels stereoNoise(std::size_t frames, float amplitude) {
 // engine's own dry term in the wet sums, so a non-finite input sample
 // makes them non-finite without overflowing the network.
 struct Rig {
-  Rig(bool wide, float dryTerm, float roomsize) {
-    reverb->setWidePath(wide);
+  Rig(LanePath path, float dryTerm, float roomsize) {
+    reverb->setLanePath(path);
     reverb->setwet(1.0f);
     reverb->setroomsize(roomsize);
     reverb->setwidth(-8.0f);
@@ -101,7 +102,7 @@ void expectSameBits(const Channels& a, const Channels& b) {
   }
 }
 
-class RevmodelBlocks : public ::testing::TestWithParam<bool> {
+class RevmodelBlocks : public ::testing::TestWithParam<LanePath> {
  protected:
   // The same input through a fresh engine in blocks and frame by frame.
   Channels expectBlocksAsFrames(const Channels& input, bool mix, int32_t stride,
@@ -115,7 +116,7 @@ class RevmodelBlocks : public ::testing::TestWithParam<bool> {
   }
   void SetUp() override {
     Rig probe(GetParam(), 0.0f, 1.0f);
-    if (GetParam() && !probe.reverb->usesWidePath()) {
+    if (probe.reverb->lanePath() != GetParam()) {
       GTEST_SKIP() << "the processor has no wider path";
     }
   }
@@ -170,10 +171,18 @@ TEST_P(RevmodelBlocks, AnOverflowingNetworkIsClearedAtTheSameFrameAsFrameByFrame
   for (float s : out[1]) EXPECT_TRUE(std::isfinite(s));
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, RevmodelBlocks, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& path) {
-                           return path.param ? "Wide" : "Baseline";
-                         });
+std::string pathName(const ::testing::TestParamInfo<LanePath>& info) {
+  switch (info.param) {
+    case LanePath::kScalar: return "Scalar";
+    case LanePath::kBaseline: return "Baseline";
+    case LanePath::kWide: return "Wide";
+  }
+  return "Unknown";
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, RevmodelBlocks,
+                         ::testing::Values(LanePath::kScalar, LanePath::kBaseline, LanePath::kWide),
+                         pathName);
 
 }  // namespace
 }  // namespace kqfx

@@ -2,11 +2,13 @@
 // A gain law's factor for the value of the last call, kept until the value
 // changes: one pow per change instead of one per frame. The same value
 // (bit for bit) always gives the same factor, so the results are those of
-// the law itself. Audio thread; one per smoothed gain.
+// the law itself. Audio thread; one per smoothed gain, created on the host
+// thread (it takes the lane path the effect runs then).
 
 #include <bit>
 #include <cstdint>
 
+#include "kqfx/dsp/LanePath.h"
 #include "kqfx/dsp/SmoothParameter.h"
 
 namespace kqfx {
@@ -35,12 +37,13 @@ class CachedGain {
     }
     smoother.nextValues(out, n);
     const float last = out[n - 1];
-    Law::gain2factors(out, out, n);
+    Law::gain2factors(out, out, n, path_);
     bits_ = std::bit_cast<uint32_t>(last);
     factor_ = out[n - 1];
   }
 
  private:
+  LanePath path_ = chooseLanePath();
   uint32_t bits_ = std::bit_cast<uint32_t>(0.5f);
   float factor_ = Law::gain2factor(0.5f);
 };

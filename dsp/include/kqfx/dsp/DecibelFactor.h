@@ -28,6 +28,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "kqfx/dsp/LanePath.h"
+
 namespace kqfx {
 namespace decibel_factor {
 
@@ -117,18 +119,19 @@ inline float decibelFactor(float d) {
 
 // For n parameter values x[i]: out[i] = decibelFactor(float(float(x - 0.5)
 // * range)) (range a small integer), or 0 where zeroIsSilence and x[i] is
-// zero. Several values side by side where the processor allows; the same
-// floats as one call per value. Audio thread safe: no allocation, no
-// locks, no system calls. `x` and `out` may be the same array.
-void parameterGainFactors(const float* x, float* out, int32_t n, float range, bool zeroIsSilence);
+// zero. Several values side by side on the lane path given; the same
+// floats as one call per value on every path. Audio thread safe: no
+// allocation, no locks, no system calls. `x` and `out` may be the same
+// array.
+void parameterGainFactors(LanePath path, const float* x, float* out, int32_t n, float range,
+                          bool zeroIsSilence);
 
-// The same with the baseline two-lane path only (for tests and benches).
+// The same on one path each (the wide one only where wideLanesAvailable()).
+void parameterGainFactorsScalar(const float* x, float* out, int32_t n, float range,
+                                bool zeroIsSilence);
 void parameterGainFactorsBaseline(const float* x, float* out, int32_t n, float range,
                                   bool zeroIsSilence);
-
-// The same with the wide path; only where wideGainFactorsAvailable().
 void parameterGainFactorsWide(const float* x, float* out, int32_t n, float range,
                               bool zeroIsSilence);
-bool wideGainFactorsAvailable();
 
 }  // namespace kqfx

@@ -39,10 +39,12 @@ struct GainLaw {
   // twice gain2display, exactly. Value texts show these decibels.
   static float gain2decibels(float x) { return 2.0f * gain2display(x); }
 
-  // out[i] = gain2factor(x[i]) for n values, several side by side. No
+  // out[i] = gain2factor(x[i]) for n values, several side by side on the
+  // lane path given (the widest the processor has by default). No
   // allocation, locks or system calls: fit for the audio thread.
-  static void gain2factors(const float* x, float* out, int32_t n) {
-    parameterGainFactors(x, out, n, static_cast<float>(GainRange), ZeroIsSilence);
+  static void gain2factors(const float* x, float* out, int32_t n,
+                           LanePath path = LanePath::kWide) {
+    parameterGainFactors(path, x, out, n, static_cast<float>(GainRange), ZeroIsSilence);
   }
 };
 
