@@ -9,11 +9,14 @@
 #include <system_error>
 
 #include "CommandErrors.h"
+#include "CommandLine.h"
 
 namespace fs = std::filesystem;
 
 namespace kqfx::command {
 namespace {
+
+constexpr std::size_t kChunkFrames = 65536;
 
 std::string quoted(const fs::path& path) {
   std::string text = "'";
@@ -49,6 +52,13 @@ AudioFileReader::AudioFileReader(const fs::path& path) : path_(path) {
     file_ = nullptr;
     throw CommandFailure("input " + shown + " has no valid sample rate");
   }
+  if (info.samplerate > kMaxSampleRate) {
+    sf_close(file_);
+    file_ = nullptr;
+    throw CommandFailure("input " + shown + " declares a sample rate of " +
+                         std::to_string(info.samplerate) + " Hz; kqfx renders at most " +
+                         std::to_string(kMaxSampleRate) + " Hz");
+  }
   sampleRate_ = info.samplerate;
   channels_ = info.channels;
   frames_ = (info.frames >= 0 && info.frames < SF_COUNT_MAX) ? info.frames : -1;
@@ -59,27 +69,46 @@ AudioFileReader::~AudioFileReader() {
 }
 
 int32_t AudioFileReader::read(float* left, float* right, int32_t frames) {
-  if (frames <= 0) return 0;
-  interleaved_.resize(static_cast<std::size_t>(frames) * static_cast<std::size_t>(channels_));
-  const sf_count_t got = sf_readf_float(file_, interleaved_.data(), frames);
-  if (got < frames && sf_error(file_) != SF_ERR_NO_ERROR) {
-    throw CommandFailure("reading '" + path_.string() + "' failed: " + sf_strerror(file_));
-  }
-  const auto count = static_cast<int32_t>(std::max<sf_count_t>(got, 0));
-  for (int32_t i = 0; i < count; ++i) {
-    if (channels_ == 1) {
-      left[i] = right[i] = interleaved_[static_cast<std::size_t>(i)];
-    } else {
-      left[i] = interleaved_[2 * static_cast<std::size_t>(i)];
-      right[i] = interleaved_[2 * static_cast<std::size_t>(i) + 1];
+  int32_t done = 0;
+  while (done < frames) {
+    if (chunkPosition_ == chunkFrames_) {
+      if (ended_) break;
+      chunk_.resize(kChunkFrames * static_cast<std::size_t>(channels_));
+      const sf_count_t got =
+          sf_readf_float(file_, chunk_.data(), static_cast<sf_count_t>(kChunkFrames));
+      if (got < static_cast<sf_count_t>(kChunkFrames) && sf_error(file_) != SF_ERR_NO_ERROR) {
+        throw CommandFailure("reading '" + path_.string() + "' failed: " + sf_strerror(file_));
+      }
+      chunkFrames_ = static_cast<std::size_t>(std::max<sf_count_t>(got, 0));
+      chunkPosition_ = 0;
+      ended_ = chunkFrames_ < kChunkFrames;
+      if (chunkFrames_ == 0) break;
     }
+    const auto count = static_cast<int32_t>(
+        std::min<std::size_t>(chunkFrames_ - chunkPosition_, static_cast<std::size_t>(frames - done)));
+    const float* from = chunk_.data() + chunkPosition_ * static_cast<std::size_t>(channels_);
+    for (int32_t i = 0; i < count; ++i) {
+      if (channels_ == 1) {
+        left[done + i] = right[done + i] = from[i];
+      } else {
+        left[done + i] = from[2 * static_cast<std::size_t>(i)];
+        right[done + i] = from[2 * static_cast<std::size_t>(i) + 1];
+      }
+    }
+    chunkPosition_ += static_cast<std::size_t>(count);
+    done += count;
   }
-  framesRead_ += count;
-  return count;
+  framesRead_ += done;
+  return done;
 }
 
 int64_t AudioFileReader::remainingFrames() const {
   return frames_ < 0 ? -1 : std::max<int64_t>(frames_ - framesRead_, 0);
+}
+
+int64_t AudioFileReader::missingFrames() const {
+  const bool exhausted = ended_ && chunkPosition_ == chunkFrames_;
+  return (exhausted && frames_ >= 0) ? std::max<int64_t>(frames_ - framesRead_, 0) : 0;
 }
 
 }  // namespace kqfx::command

@@ -2,9 +2,16 @@
 
 #include <sndfile.h>
 
+#include <algorithm>
+
 #include "CommandErrors.h"
 
 namespace kqfx::command {
+namespace {
+
+constexpr std::size_t kChunkFrames = 65536;
+
+}  // namespace
 
 AudioFileWriter::AudioFileWriter(int fd, const OutputFormat& format, int sampleRate,
                                  std::string shownName)
@@ -26,6 +33,9 @@ AudioFileWriter::AudioFileWriter(int fd, const OutputFormat& format, int sampleR
   // The peak chunk of float files carries the time of writing: without it
   // the same render gives the same bytes.
   sf_command(file_, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
+  const int encoding = format.sndfileFormat & SF_FORMAT_SUBMASK;
+  clips_ = encoding != SF_FORMAT_FLOAT && encoding != SF_FORMAT_DOUBLE;
+  interleaved_.resize(2 * kChunkFrames);
 }
 
 AudioFileWriter::~AudioFileWriter() {
@@ -33,18 +43,36 @@ AudioFileWriter::~AudioFileWriter() {
 }
 
 void AudioFileWriter::write(const float* left, const float* right, int32_t frames) {
-  if (frames <= 0) return;
-  interleaved_.resize(2 * static_cast<std::size_t>(frames));
-  for (int32_t i = 0; i < frames; ++i) {
-    interleaved_[2 * static_cast<std::size_t>(i)] = left[i];
-    interleaved_[2 * static_cast<std::size_t>(i) + 1] = right[i];
+  int32_t done = 0;
+  while (done < frames) {
+    const auto count = static_cast<int32_t>(
+        std::min<std::size_t>(kChunkFrames - pendingFrames_, static_cast<std::size_t>(frames - done)));
+    float* to = interleaved_.data() + 2 * pendingFrames_;
+    for (int32_t i = 0; i < count; ++i) {
+      to[2 * static_cast<std::size_t>(i)] = left[done + i];
+      to[2 * static_cast<std::size_t>(i) + 1] = right[done + i];
+    }
+    if (clips_) {
+      for (std::size_t i = 0; i < 2 * static_cast<std::size_t>(count); ++i) {
+        clipped_ += (to[i] > 1.0f || to[i] < -1.0f) ? 1 : 0;
+      }
+    }
+    pendingFrames_ += static_cast<std::size_t>(count);
+    done += count;
+    if (pendingFrames_ == kChunkFrames) flush();
   }
-  if (sf_writef_float(file_, interleaved_.data(), frames) != frames) {
+}
+
+void AudioFileWriter::flush() {
+  const auto frames = static_cast<sf_count_t>(pendingFrames_);
+  pendingFrames_ = 0;
+  if (frames > 0 && sf_writef_float(file_, interleaved_.data(), frames) != frames) {
     throw CommandFailure("writing '" + shownName_ + "' failed: " + sf_strerror(file_));
   }
 }
 
 void AudioFileWriter::finish() {
+  flush();
   SNDFILE* file = file_;
   file_ = nullptr;
   sf_write_sync(file);

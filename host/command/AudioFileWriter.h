@@ -1,7 +1,9 @@
 #pragma once
 // A stereo sink that writes an audio file through libsndfile on a file
-// descriptor the caller owns.
+// descriptor the caller owns, in large chunks whatever the block size, and
+// counts the samples an integer format had to clip.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -28,10 +30,18 @@ class AudioFileWriter final : public host::AudioSink {
   // that fails. Further writes are not allowed.
   void finish();
 
+  // Samples beyond full scale that an integer format clipped (0 for float).
+  int64_t clippedSamples() const { return clipped_; }
+
  private:
   sf_private_tag* file_ = nullptr;
   std::string shownName_;
-  std::vector<float> interleaved_;
+  void flush();
+
+  bool clips_ = false;
+  int64_t clipped_ = 0;
+  std::vector<float> interleaved_;  // a chunk waiting to be written
+  std::size_t pendingFrames_ = 0;
 };
 
 }  // namespace kqfx::command

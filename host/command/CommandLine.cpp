@@ -138,12 +138,19 @@ Request parseList(const std::vector<std::string>& arguments) {
 }
 
 Request parseInfo(const std::vector<std::string>& arguments) {
-  static constexpr OptionSpec specs[] = {{"json", 0, false}};
+  static constexpr OptionSpec specs[] = {{"json", 0, false}, {"param", 'p', true}};
   const SplitArguments parts = split("info", arguments, specs);
   if (parts.help) return HelpRequest{"info"};
   if (parts.positionals.empty()) throw UsageError("info", "which plug-in? PLUGIN is missing");
   expectPositionals("info", parts, 1, 1);
-  InfoRequest request{parts.positionals[0], !parts.options.empty()};
+  InfoRequest request{parts.positionals[0], false, {}};
+  for (const Option& option : parts.options) {
+    if (option.name == "json") {
+      request.json = true;
+    } else {
+      request.parameters.push_back(option.value);
+    }
+  }
   return request;
 }
 
@@ -152,19 +159,37 @@ Request parseRender(const std::vector<std::string>& arguments) {
                                          {"block", 'b', true},
                                          {"tail", 't', true},
                                          {"rate", 'r', true},
-                                         {"quiet", 'q', false}};
+                                         {"quiet", 'q', false},
+                                         {"demo", 0, false},
+                                         {"overwrite", 'y', false},
+                                         {"glide", 0, false}};
   const SplitArguments parts = split("render", arguments, specs);
   if (parts.help) return HelpRequest{"render"};
+  const bool demo = std::any_of(parts.options.begin(), parts.options.end(),
+                                [](const Option& option) { return option.name == "demo"; });
   const std::size_t count = parts.positionals.size();
   if (count == 0) throw UsageError("render", "which plug-in? PLUGIN is missing");
   if (count == 1) throw UsageError("render", "where to? OUTPUT is missing");
+  if (demo) {
+    expectPositionals("render", parts, 2, 2);
+  } else if (count == 2) {
+    // One file alone may well be a recording: never take it for OUTPUT.
+    throw UsageError("render", "one file given: render needs INPUT and OUTPUT, or --demo and "
+                               "OUTPUT to render the built-in demo signal");
+  }
   expectPositionals("render", parts, 2, 3);
   RenderRequest request;
   request.plugin = parts.positionals[0];
   if (count == 3) request.input = parts.positionals[1];
   request.output = parts.positionals.back();
   for (const Option& option : parts.options) {
-    if (option.name == "param") {
+    if (option.name == "demo") {
+      continue;
+    } else if (option.name == "overwrite") {
+      request.overwrite = true;
+    } else if (option.name == "glide") {
+      request.glide = true;
+    } else if (option.name == "param") {
       request.parameters.push_back(option.value);
     } else if (option.name == "block") {
       request.blockSize = static_cast<int32_t>(
@@ -180,7 +205,7 @@ Request parseRender(const std::vector<std::string>& arguments) {
   }
   if (request.input && request.sampleRate) {
     throw UsageError("render",
-                     "--rate is for the built-in demo signal; the output keeps INPUT's rate");
+                     "--rate is for the built-in demo signal (--demo); the output keeps INPUT's rate");
   }
   if (request.input && *request.input == request.output) {
     throw UsageError("render", "INPUT and OUTPUT are the same file");

@@ -19,11 +19,14 @@ struct ListRequest {
 struct InfoRequest {
   std::string plugin;
   bool json = false;
+  std::vector<std::string> parameters;  // NAME=VALUE to preview, as given
 };
 struct RenderRequest {
   std::string plugin;
-  std::optional<std::string> input;  // none: the demo signal
+  std::optional<std::string> input;  // none: the demo signal (--demo)
   std::string output;
+  bool overwrite = false;  // replace an existing OUTPUT
+  bool glide = false;      // let -p values glide in as in a host
   std::vector<std::string> parameters;  // NAME=VALUE, as given
   int32_t blockSize = 512;
   double tailSeconds = 0.0;

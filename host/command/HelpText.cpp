@@ -10,7 +10,7 @@ Inspect VST 2 plug-ins and render audio files through them.
 commands:
   list                         the plug-ins kqfx can find
   info PLUGIN [--json]         a plug-in's identity, channels and parameters
-  render PLUGIN [INPUT] OUTPUT run audio through a plug-in into a file
+  render PLUGIN INPUT OUTPUT   run audio through a plug-in into a file
   demo [DIR]                   render the built-in demo through each kqfx effect
   bench PLUGIN...              how much CPU plug-ins take, side by side
   validate PLUGIN [--level N]  check that a plug-in behaves under what hosts do
@@ -43,21 +43,28 @@ options:
   --timeout SECONDS   how long one plug-in may take to load (default 10)
 )";
 
-const char* const kInfo = R"(usage: kqfx info PLUGIN [--json]
+const char* const kInfo = R"(usage: kqfx info PLUGIN [--json] [-p NAME=VALUE...]
 
 Shows a plug-in's unique identifier, version, flags, inputs and outputs,
-programs and a table of its parameters: index, name, value (0..1), value
-text and label.
+latency (read once the plug-in is switched on), programs and a table of
+its parameters: index, name, value (0..1), value text and label.
 
 options:
-  --json   print the same as one JSON object
+  --json                   print the same as one JSON object
+  -p, --param NAME=VALUE   preview a setting as 'kqfx render' takes it: the
+                           table shows the texts it gives; nothing is
+                           rendered; repeatable
 )";
 
-const char* const kRender = R"(usage: kqfx render PLUGIN [INPUT] OUTPUT [options]
+const char* const kRender = R"(usage: kqfx render PLUGIN INPUT OUTPUT [options]
+       kqfx render PLUGIN --demo OUTPUT [options]
 
 Runs INPUT through the plug-in and writes OUTPUT, always in stereo, at
-INPUT's sample rate. Without INPUT the built-in demo signal is used (four
-seconds of drums and tones at 120 beats per minute).
+INPUT's sample rate. With --demo the built-in demo signal is used instead
+(four seconds of drums and tones at 120 beats per minute). An existing
+OUTPUT is replaced only with -y; it then keeps its permissions, and a
+symlink is written through to its target. OUTPUT may not be INPUT, nor a
+link to it.
 
 INPUT may be any file libsndfile reads (WAV, FLAC, AIFF, OGG, ...), mono or
 stereo; a mono file feeds both plug-in inputs. OUTPUT's format follows its
@@ -65,20 +72,33 @@ extension: .wav (32-bit float), .flac, .aiff/.aif (24-bit), .ogg (Vorbis),
 .opus, .mp3, .caf, .w64, .rf64, .au (32-bit float). OUTPUT is written under a
 temporary name beside it and appears only once the render has finished;
 an existing OUTPUT stays untouched if the render fails or is stopped.
+Samples an integer format has to clip are counted and reported, and an
+INPUT shorter than its header says is warned about. The delay a plug-in
+reports is taken off the front of OUTPUT and added to its end.
 
 options:
-  -p, --param NAME=VALUE   set a parameter before processing starts; NAME is
-                           its name (any case; quote names with spaces) or
-                           its index, VALUE a number from 0 to 1; repeatable.
-                           Effects that glide parameter changes reach the
-                           value over their first moments, as in any host.
+  --demo                   render the built-in demo signal (no INPUT)
+  -y, --overwrite          replace OUTPUT if it exists
+  -p, --param NAME=VALUE   set a parameter; NAME is its name (any case;
+                           quote names with spaces) or its index. VALUE is
+                           a number from 0 to 1 (the plug-in's own scale),
+                           or a value as 'kqfx info' shows it: a choice
+                           (model=Catacombs), a number out of 0..1 or with
+                           the unit (tempo=120, "input gain=+6dB"); the
+                           nearest setting is used and printed. Repeatable.
+                           The plug-in settles on silence with the values
+                           set, so they hold from the first sample.
+  --glide                  let the values glide in from the defaults over
+                           the first moments instead, as in a host
   -b, --block FRAMES       frames per process call (default 512)
   -t, --tail SECONDS       silence appended after the input, so reverbs and
                            echoes ring out (default 0)
   -r, --rate HZ            sample rate of the demo signal (default 44100);
                            not with INPUT
-  -q, --quiet              no progress bar (it is shown only on a terminal,
-                           and only for jobs that take over a second)
+  -q, --quiet              print nothing but warnings and errors: no
+                           progress bar (it is shown only on a terminal,
+                           and only for jobs that take over a second), no
+                           settings and no summary
 )";
 
 const char* const kDemo = R"(usage: kqfx demo [DIR] [--quiet]

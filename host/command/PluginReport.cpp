@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "ParameterValue.h"
 #include "kqfx/host/PluginInstance.h"
 
 namespace kqfx::command {
@@ -32,7 +33,8 @@ constexpr FlagName kFlagNames[] = {
 
 }  // namespace
 
-PluginReport inspectPlugin(const host::PluginLibrary& library, const std::string& name) {
+PluginReport inspectPlugin(const host::PluginLibrary& library, const std::string& name,
+                           const std::vector<ParameterArgument>& preview) {
   host::PluginInstance plugin(library);
   plugin.dispatch(opOpen);
   plugin.dispatch(opSetSampleRate, 0, 0, nullptr, kInspectionRate);
@@ -40,6 +42,21 @@ PluginReport inspectPlugin(const host::PluginLibrary& library, const std::string
 
   const AEffect& record = plugin.record();
   PluginReport report;
+  // Many plug-ins work their delay out only when switched on. (Switching
+  // off may stop glides where they stand: the preview comes after.)
+  plugin.resume();
+  const int32_t delay = record.initialDelay;
+  plugin.suspend();
+  if (!preview.empty()) {
+    std::vector<std::string> names;
+    for (int32_t index = 0; index < record.numParams; ++index) {
+      names.push_back(trimmed(plugin.parameterName(index)));
+    }
+    for (const ParameterArgument& argument : preview) {
+      const int32_t index = resolveParameter(argument.key, names, "info");
+      report.settings.push_back(setParameterValue(plugin, index, argument, "info"));
+    }
+  }
   report.name = name;
   report.path = library.path();
   report.entry = library.entryName();
@@ -48,7 +65,7 @@ PluginReport inspectPlugin(const host::PluginLibrary& library, const std::string
   report.flags = record.flags;
   report.inputs = record.numInputs;
   report.outputs = record.numOutputs;
-  report.initialDelay = record.initialDelay;
+  report.initialDelay = delay;
   report.programs = record.numPrograms;
   report.currentProgram = static_cast<int32_t>(plugin.dispatch(opGetProgram));
   report.programName = plugin.programName();
@@ -57,8 +74,9 @@ PluginReport inspectPlugin(const host::PluginLibrary& library, const std::string
   report.product = plugin.text(opGetProductString);
   const int32_t count = std::clamp(record.numParams, 0, kMaxReportedParameters);
   for (int32_t index = 0; index < count; ++index) {
-    report.parameters.push_back({index, plugin.parameterName(index), plugin.getParameter(index),
-                                 plugin.parameterDisplay(index), plugin.parameterLabel(index)});
+    report.parameters.push_back({index, trimmed(plugin.parameterName(index)),
+                                 plugin.getParameter(index), trimmed(plugin.parameterDisplay(index)),
+                                 trimmed(plugin.parameterLabel(index))});
   }
   plugin.close();
   return report;

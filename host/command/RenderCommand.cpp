@@ -1,6 +1,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <system_error>
 
 #include "AudioFileReader.h"
 #include "CommandErrors.h"
@@ -11,6 +12,8 @@
 #include "RenderJob.h"
 #include "StandardOutput.h"
 
+namespace fs = std::filesystem;
+
 namespace kqfx::command {
 namespace {
 
@@ -18,6 +21,21 @@ std::string secondsText(int64_t frames, int sampleRate) {
   char text[32];
   std::snprintf(text, sizeof text, "%.2f s", static_cast<double>(frames) / sampleRate);
   return text;
+}
+
+// A recording is never replaced by accident: not by naming it as OUTPUT
+// (directly, or through a symlink or hard link to INPUT), and not without
+// -y when OUTPUT exists.
+void checkOutputIsSafe(const RenderRequest& request) {
+  std::error_code error;
+  const fs::path output(request.output);
+  if (request.input && fs::equivalent(*request.input, output, error)) {
+    throw UsageError("render", "INPUT and OUTPUT are the same file");
+  }
+  if (!request.overwrite && fs::exists(output, error) && !fs::is_directory(output, error)) {
+    throw CommandFailure("'" + request.output +
+                         "' exists; kqfx replaces it only with -y (--overwrite)");
+  }
 }
 
 }  // namespace
@@ -36,14 +54,18 @@ int runRender(const RenderRequest& request) {
   for (const std::string& text : request.parameters) {
     job.parameters.push_back(parseParameterArgument(text));
   }
+  job.glide = request.glide;
+  checkOutputIsSafe(request);
   job.plugin = resolvePlugin(request.plugin, SearchEnvironment::fromProcess());
 
   std::unique_ptr<host::AudioSource> source;
+  AudioFileReader* reader = nullptr;
   StereoSamples demo;
   if (request.input) {
-    auto reader = std::make_unique<AudioFileReader>(*request.input);
-    job.sampleRate = reader->sampleRate();
-    source = std::move(reader);
+    auto file = std::make_unique<AudioFileReader>(*request.input);
+    job.sampleRate = file->sampleRate();
+    reader = file.get();
+    source = std::move(file);
   } else {
     job.sampleRate = request.sampleRate.value_or(kDemoDefaultRate);
     demo = demoSignal(job.sampleRate);
@@ -59,7 +81,23 @@ int runRender(const RenderRequest& request) {
     printError("kqfx: interrupted; '" + request.output + "' was not written\n");
     InterruptionGuard::endBySignalReceived();
   }
+  if (reader && reader->missingFrames() > 0) {
+    printError("kqfx: warning: '" + *request.input + "' ends early: its header promises " +
+               secondsText(reader->framesRead() + reader->missingFrames(), job.sampleRate) +
+               ", " + secondsText(reader->framesRead(), job.sampleRate) +
+               " were there (the file may be truncated)\n");
+  }
+  if (report.clippedSamples > 0) {
+    printError("kqfx: warning: " + std::to_string(report.clippedSamples) +
+               " samples clipped writing '" + request.output + "' (" + job.format.description +
+               " holds nothing beyond full scale)\n");
+  }
   if (!request.quiet) {
+    for (const std::string& setting : report.settings) printOut("set " + setting + "\n");
+    if (report.latency > 0) {
+      printOut("compensated the plug-in's latency of " + std::to_string(report.latency) +
+               " frames\n");
+    }
     printOut("wrote " + request.output + " (" + secondsText(report.frames, job.sampleRate) +
              " at " + std::to_string(job.sampleRate) + " Hz, " + job.format.description + ")\n");
   }

@@ -2,12 +2,15 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <optional>
 
 #include "AudioFileWriter.h"
 #include "Interruption.h"
 #include "PendingOutput.h"
+#include "ParameterValue.h"
 #include "PluginLoading.h"
+#include "PluginSearch.h"
 #include "ProgressBar.h"
 #include "kqfx/host/PluginInstance.h"
 #include "kqfx/host/RenderLoop.h"
@@ -20,39 +23,44 @@ class JobObserver final : public host::RenderObserver {
   explicit JobObserver(std::optional<ProgressBar>& bar) : bar_(bar) {}
   void progress(int64_t framesDone, int64_t framesTotal) override {
     frames = framesDone;
+    setActivityBlock(++blocks);
     if (bar_) bar_->update(framesDone, framesTotal);
   }
   bool stopRequested() override { return InterruptionGuard::receivedSignal() != 0; }
 
   int64_t frames = 0;
+  int64_t blocks = 0;
 
  private:
   std::optional<ProgressBar>& bar_;
 };
 
-std::string settingText(host::PluginInstance& plugin, int32_t index) {
-  std::string text = plugin.parameterName(index) + " = " + plugin.parameterDisplay(index);
-  const std::string label = plugin.parameterLabel(index);
-  if (!label.empty()) text += " " + label;
-  return text;
-}
+// Long enough for any of our parameters' glides, and for most hosts'
+// smoothing: at least a second.
+int64_t settleFrames(int sampleRate) { return std::max<int64_t>(65536, sampleRate); }
 
 }  // namespace
 
 RenderReport runRenderJob(const RenderJob& job, host::AudioSource& source) {
+  const std::string name = pluginName(job.plugin);
+  setActivity(name + ": loading");
   const std::unique_ptr<host::PluginLibrary> library = openPlugin(job.plugin);
+  setActivity(name + ": creating the instance (entry function)");
   host::PluginInstance plugin(*library);
+  const std::string running = " at " + std::to_string(job.sampleRate) + " Hz in blocks of " +
+                              std::to_string(job.blockSize);
+  setActivity(name + ": opening" + running);
   host::RenderLoop loop(plugin, static_cast<float>(job.sampleRate), job.blockSize);
 
   RenderReport report;
   std::vector<std::string> names;
   for (int32_t index = 0; index < plugin.numParams(); ++index) {
-    names.push_back(plugin.parameterName(index));
+    names.push_back(trimmed(plugin.parameterName(index)));
   }
+  setActivity(name + ": setting parameters");
   for (const ParameterArgument& argument : job.parameters) {
     const int32_t index = resolveParameter(argument.key, names);
-    plugin.setParameter(index, argument.value);
-    report.settings.push_back(settingText(plugin, index));
+    report.settings.push_back(setParameterValue(plugin, index, argument, "render"));
   }
 
   PendingOutput pending(job.output);
@@ -63,9 +71,22 @@ RenderReport runRenderJob(const RenderJob& job, host::AudioSource& source) {
                 steadySeconds);
   }
   JobObserver observer(bar);
-  const host::RenderOutcome outcome = loop.run(source, writer, job.tailFrames, &observer);
+  bool stopped = false;
+  if (!job.parameters.empty() && !job.glide) {
+    setActivity(name + ": settling on silence" + running);
+    stopped = !loop.settle(settleFrames(job.sampleRate), &observer);
+  }
+  host::RenderOutcome outcome = host::RenderOutcome::stopped;
+  if (!stopped) {
+    setActivity(name + ": rendering" + running);
+    setActivityBlock(0);
+    outcome = loop.run(source, writer, job.tailFrames, &observer, job.compensateLatency);
+  }
+  setActivity(name + ": closing");
   if (bar) bar->finish();
   report.frames = observer.frames;
+  report.latency = loop.latency();
+  report.clippedSamples = writer.clippedSamples();
 
   SignalsHeldBack held;
   if (outcome == host::RenderOutcome::stopped || InterruptionGuard::receivedSignal() != 0) {

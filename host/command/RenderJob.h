@@ -23,12 +23,18 @@ struct RenderJob {
   std::filesystem::path output;
   OutputFormat format{};
   bool showProgress = false;
+  // Values given glide in from the defaults as in a host; otherwise the
+  // plug-in settles on silence first and the render starts with them.
+  bool glide = false;
+  bool compensateLatency = true;
 };
 
 struct RenderReport {
   bool interrupted = false;
   int64_t frames = 0;                 // frames written
-  std::vector<std::string> settings;  // "Input Gain = 2.400000 dB" for each parameter set
+  std::vector<std::string> settings;  // "Input Gain = 2.4 dB" for each parameter set
+  int32_t latency = 0;                // frames the plug-in delays its output by
+  int64_t clippedSamples = 0;         // samples the output format clipped
 };
 
 // Throws UsageError for parameters the plug-in does not have, and

@@ -83,6 +83,7 @@ std::string reportText(const PluginReport& r) {
                         " \"" + r.programName + "\")");
   field("parameters", std::to_string(r.parameters.size()));
   if (!r.parameters.empty()) text += "\n" + parameterTable(r.parameters);
+  if (!r.settings.empty()) text += "\npreviewed (nothing rendered): " + joined(r.settings, ", ") + "\n";
   return text;
 }
 

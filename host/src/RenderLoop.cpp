@@ -81,12 +81,29 @@ void RenderLoop::processBlock(int32_t frames) {
   }
 }
 
-RenderOutcome RenderLoop::run(AudioSource& source, AudioSink& sink, int64_t tailFrames,
-                              RenderObserver* observer) {
-  tailFrames = std::max<int64_t>(tailFrames, 0);
-  const int64_t sourceFrames = source.remainingFrames();
-  const int64_t total = sourceFrames < 0 ? -1 : sourceFrames + tailFrames;
+bool RenderLoop::settle(int64_t frames, RenderObserver* observer) {
   ResumedPlugin resumed(plugin_);
+  latency_ = std::max(plugin_.record().initialDelay, 0);
+  while (frames > 0) {
+    if (observer && observer->stopRequested()) return false;
+    const auto n = static_cast<int32_t>(std::min<int64_t>(frames, blockSize_));
+    in_.clear();
+    processBlock(n);
+    frames -= n;
+  }
+  return true;
+}
+
+RenderOutcome RenderLoop::run(AudioSource& source, AudioSink& sink, int64_t tailFrames,
+                              RenderObserver* observer, bool compensateLatency) {
+  tailFrames = std::max<int64_t>(tailFrames, 0);
+  ResumedPlugin resumed(plugin_);
+  latency_ = std::max(plugin_.record().initialDelay, 0);
+  // Frames still to drop from the front of the output.
+  int64_t skip = compensateLatency ? latency_ : 0;
+  tailFrames += skip;
+  const int64_t sourceFrames = source.remainingFrames();
+  const int64_t total = sourceFrames < 0 ? -1 : sourceFrames + tailFrames - skip;
   int64_t done = 0;
   bool sourceEnded = false;
   while (true) {
@@ -103,8 +120,13 @@ RenderOutcome RenderLoop::run(AudioSource& source, AudioSink& sink, int64_t tail
       tailFrames -= frames;
     }
     processBlock(frames);
-    sink.write(out_.channel(0), out_.channel(outputs_ == 1 ? 0 : 1), frames);
-    done += frames;
+    const auto dropped = static_cast<int32_t>(std::min<int64_t>(skip, frames));
+    skip -= dropped;
+    if (frames > dropped) {
+      sink.write(out_.channel(0) + dropped, out_.channel(outputs_ == 1 ? 0 : 1) + dropped,
+                 frames - dropped);
+      done += frames - dropped;
+    }
     if (observer) observer->progress(done, total);
   }
   return RenderOutcome::finished;

@@ -43,11 +43,23 @@ class RenderLoop {
   RenderLoop(const RenderLoop&) = delete;
   RenderLoop& operator=(const RenderLoop&) = delete;
 
+  // Lets parameter changes made so far settle before a render: resumes,
+  // processes `frames` frames of silence, and suspends, so that the render
+  // starts from a clean state with every value in place. Answers false when
+  // the observer asked to stop.
+  bool settle(int64_t frames, RenderObserver* observer = nullptr);
+
   // Resumes, processes the whole source and then `tailFrames` frames of
   // silence (so reverbs and echoes ring out) in blocks of at most the block
-  // size, and suspends, also when the sink throws. Call once.
+  // size, and suspends, also when the sink throws. With `compensateLatency`
+  // the delay the plug-in reports once resumed is taken off the front of
+  // the output and added to the tail, so that the output lines up with the
+  // input. Call once.
   RenderOutcome run(AudioSource& source, AudioSink& sink, int64_t tailFrames,
-                    RenderObserver* observer = nullptr);
+                    RenderObserver* observer = nullptr, bool compensateLatency = false);
+
+  // The delay in frames the plug-in reported when last resumed (0 before).
+  int32_t latency() const { return latency_; }
 
  private:
   // Planar buffers for every channel the plug-in declares, at least two,
@@ -71,6 +83,7 @@ class RenderLoop {
   int32_t blockSize_;
   int32_t inputs_;
   int32_t outputs_;
+  int32_t latency_ = 0;
   ChannelBuffers in_;
   ChannelBuffers out_;
 };
