@@ -86,10 +86,25 @@ extern "C" void onStopSignal(int signal) {
   ::alarm(kStopGraceSeconds);
 }
 
+// Ends the process by the stop signal received, as shells expect.
+void endByReceivedSignal() {
+  const int signal = received;
+  struct sigaction action {};
+  action.sa_handler = SIG_DFL;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(signal, &action, nullptr);
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, signal);
+  ::sigprocmask(SIG_UNBLOCK, &set, nullptr);
+  ::raise(signal);
+  ::_exit(128 + signal);
+}
+
 extern "C" void onAlarm(int signal) {
   if (received != 0) {
     if (temporaryPathSet) ::unlink(temporaryPath);
-    ::_exit(128 + received);
+    endByReceivedSignal();
   }
   onStopSignal(signal);
 }

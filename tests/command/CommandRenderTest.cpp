@@ -93,26 +93,32 @@ TEST(CommandRender, TailAppendsSilenceThePluginRingsInto) {
   EXPECT_LT(out.samples[0][2999], 0.0f);
 }
 
-TEST(CommandRender, ParametersByNameOrIndexReachTheirValueAfterTheGlide) {
+TEST(CommandRender, ParametersHoldFromTheFirstSampleOrGlideInWhenAsked) {
   ScratchFolder folder;
   writeSound(folder / "in.wav", constantSound(44100, {0.5f, -0.5f}, 20000));
   for (const char* setting : {"LIMIT=0.25", "1=0.25", "limit=.25"}) {
     const CommandResult result = runKqfx(
-        {"render", "Grubbel", folder / "in.wav", folder / "out.wav", "-p", setting, "-q"});
+        {"render", "Grubbel", folder / "in.wav", folder / "out.wav", "-p", setting, "-q", "-y"});
     ASSERT_EQ(result.status, 0) << result.err;
     const Sound out = readSound(folder / "out.wav");
-    // The ceiling glides from 1 to 0.25 over 16384 frames, then holds.
-    EXPECT_EQ(out.samples[0][0], 0.5f) << setting;
-    EXPECT_EQ(out.samples[0][16383], 0.25f) << setting;
-    EXPECT_EQ(out.samples[0][19999], 0.25f) << setting;
-    EXPECT_EQ(out.samples[1][19999], -0.25f) << setting;
+    EXPECT_EQ(out.samples[0], std::vector<float>(20000, 0.25f)) << setting;
+    EXPECT_EQ(out.samples[1], std::vector<float>(20000, -0.25f)) << setting;
   }
+  const CommandResult gliding = runKqfx({"render", "Grubbel", folder / "in.wav",
+                                         folder / "glide.wav", "-p", "limit=0.25", "--glide", "-q"});
+  ASSERT_EQ(gliding.status, 0) << gliding.err;
+  const Sound out = readSound(folder / "glide.wav");
+  // The ceiling glides from 1 to 0.25 over 16384 frames, then holds.
+  EXPECT_EQ(out.samples[0][0], 0.5f);
+  EXPECT_GT(out.samples[0][8000], 0.25f);
+  EXPECT_EQ(out.samples[0][16383], 0.25f);
+  EXPECT_EQ(out.samples[0][19999], 0.25f);
 }
 
 TEST(CommandRender, WithoutInputRendersTheDemoSignalAtTheChosenRate) {
   ScratchFolder folder;
   const CommandResult result =
-      runKqfx({"render", "Grubbel", folder / "demo.aiff", "--rate", "22050", "--tail", "1"});
+      runKqfx({"render", "Grubbel", "--demo", folder / "demo.aiff", "--rate", "22050", "--tail", "1"});
   ASSERT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(result.out, "wrote " + (folder / "demo.aiff") + " (5.00 s at 22050 Hz, 24-bit AIFF)\n");
   const Sound out = readSound(folder / "demo.aiff");
@@ -125,13 +131,36 @@ TEST(CommandRender, WithoutInputRendersTheDemoSignalAtTheChosenRate) {
   EXPECT_LE(peak, 0.7001f);
 }
 
-TEST(CommandRender, ReplacesAnExistingOutputOnlyWhenDone) {
+TEST(CommandRender, ReplacesAnExistingOutputOnlyWithOverwriteKeepingWhatTheUserSetUp) {
+  namespace fs = std::filesystem;
   ScratchFolder folder;
   writeSound(folder / "in.wav", constantSound(44100, {0.5f, 0.5f}, 10));
   writeText(folder / "out.wav", "old");
-  ASSERT_EQ(runKqfx({"render", "Pellvo", folder / "in.wav", folder / "out.wav", "-q"}).status, 0);
+  fs::permissions(folder / "out.wav", fs::perms::owner_read | fs::perms::owner_write);
+  const CommandResult refused = runKqfx({"render", "Pellvo", folder / "in.wav", folder / "out.wav"});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.err, "kqfx: '" + (folder / "out.wav") +
+                             "' exists; kqfx replaces it only with -y (--overwrite)\n");
+  EXPECT_EQ(fileBytes(folder / "out.wav"), "old");
+
+  ASSERT_EQ(runKqfx({"render", "Pellvo", folder / "in.wav", folder / "out.wav", "-y"}).status, 0);
   EXPECT_EQ(readSound(folder / "out.wav").frames(), 10u);
-  EXPECT_EQ(folder.entries(), (std::vector<std::string>{"in.wav", "out.wav"}));
+  EXPECT_EQ(fs::status(folder / "out.wav").permissions(),
+            fs::perms::owner_read | fs::perms::owner_write);
+
+  // A symlinked OUTPUT is written through to its target.
+  writeText(folder / "target.wav", "old");
+  fs::create_symlink("target.wav", folder / "link.wav");
+  ASSERT_EQ(runKqfx({"render", "Pellvo", folder / "in.wav", folder / "link.wav", "-y"}).status, 0);
+  EXPECT_TRUE(fs::is_symlink(folder / "link.wav"));
+  EXPECT_EQ(readSound(folder / "target.wav").frames(), 10u);
+
+  // The longest name the folder allows: the temporary name must fit too.
+  const std::string longest = std::string(251, 'n') + ".wav";
+  ASSERT_EQ(runKqfx({"render", "Pellvo", folder / "in.wav", folder / longest, "-q"}).status, 0);
+  EXPECT_EQ(readSound(folder / longest).frames(), 10u);
+  EXPECT_EQ(folder.entries(),
+            (std::vector<std::string>{"in.wav", "link.wav", longest, "out.wav", "target.wav"}));
 }
 
 TEST(CommandRender, PluginWithoutReplacingGetsZeroedOutputsEveryBlock) {
