@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <system_error>
 
@@ -17,6 +19,31 @@ namespace kqfx::command {
 namespace {
 
 constexpr std::size_t kChunkFrames = 65536;
+
+// The frames a header promised when the file holds fewer: libsndfile
+// reads what is there and notes in its log "data : 882000 (should be
+// 199956)" (WAV) or "Frame count read from 'COMM' chunk (220500) not equal
+// ..." (AIFF). -1 when it noted nothing of the kind.
+int64_t framesPromisedByHeader(SNDFILE* file, int64_t framesPresent) {
+  char log[8192] = {};
+  sf_command(file, SFC_GET_LOG_INFO, log, sizeof log);
+  if (const char* count = std::strstr(log, "Frame count read from")) {
+    long long promised = 0;
+    if (std::sscanf(count, "Frame count read from %*s chunk (%lld)", &promised) == 1 &&
+        promised > framesPresent) {
+      return promised;
+    }
+  }
+  const char* line = std::strstr(log, "\ndata : ");
+  if (!line || framesPresent <= 0) return -1;
+  long long promised = 0, present = 0;
+  if (std::sscanf(line, "\ndata : %lld (should be %lld)", &promised, &present) != 2 ||
+      present <= 0 || promised <= present) {
+    return -1;
+  }
+  return std::llround(static_cast<double>(framesPresent) * static_cast<double>(promised) /
+                      static_cast<double>(present));
+}
 
 std::string quoted(const fs::path& path) {
   std::string text = "'";
@@ -62,6 +89,7 @@ AudioFileReader::AudioFileReader(const fs::path& path) : path_(path) {
   sampleRate_ = info.samplerate;
   channels_ = info.channels;
   frames_ = (info.frames >= 0 && info.frames < SF_COUNT_MAX) ? info.frames : -1;
+  promisedFrames_ = std::max(frames_, framesPromisedByHeader(file_, frames_));
 }
 
 AudioFileReader::~AudioFileReader() {
@@ -108,7 +136,8 @@ int64_t AudioFileReader::remainingFrames() const {
 
 int64_t AudioFileReader::missingFrames() const {
   const bool exhausted = ended_ && chunkPosition_ == chunkFrames_;
-  return (exhausted && frames_ >= 0) ? std::max<int64_t>(frames_ - framesRead_, 0) : 0;
+  return (exhausted && promisedFrames_ >= 0) ? std::max<int64_t>(promisedFrames_ - framesRead_, 0)
+                                             : 0;
 }
 
 }  // namespace kqfx::command

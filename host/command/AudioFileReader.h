@@ -39,7 +39,8 @@ class AudioFileReader final : public host::AudioSource {
   sf_private_tag* file_ = nullptr;
   int sampleRate_ = 0;
   int channels_ = 0;
-  int64_t frames_ = -1;
+  int64_t frames_ = -1;          // frames present, as libsndfile counts them
+  int64_t promisedFrames_ = -1;  // frames the header promised
   int64_t framesRead_ = 0;
   bool ended_ = false;
   std::vector<float> chunk_;  // interleaved, read ahead

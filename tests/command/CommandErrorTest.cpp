@@ -27,6 +27,10 @@ class CommandErrors : public testing::TestWithParam<BadInput> {
     writeText(folder / "Fake.so", "nor is this a shared object");
     std::filesystem::create_directory(folder.path() / "folder.wav");
     std::filesystem::create_hard_link(folder.path() / "in.wav", folder.path() / "link.wav");
+    // A header declaring 1 GHz: bytes 24..27 of a WAV file hold the rate.
+    std::string fast = fileBytes(folder / "in.wav");
+    fast.replace(24, 4, std::string("\x00\xCA\x9A\x3B", 4));
+    writeText(folder / "fast.wav", fast);
   }
 
   // "@@" stands for the scratch folder, "%%" for the fixture plug-ins' folder.
@@ -93,6 +97,9 @@ INSTANTIATE_TEST_SUITE_P(
                  "(Format not recognised.)", 1},
         BadInput{"InputIsAFolder", {"render", "Pellvo", "@@", "@@/out.wav"},
                  "kqfx: input '@@' is a folder", 1},
+        BadInput{"RateBeyondThePlugins", {"render", "Pellvo", "@@/fast.wav", "@@/out.wav"},
+                 "kqfx: input '@@/fast.wav' declares a sample rate of 1000000000 Hz; kqfx renders "
+                 "at most 768000 Hz", 1},
         BadInput{"ThreeChannels", {"render", "Pellvo", "@@/three.wav", "@@/out.wav"},
                  "kqfx: input '@@/three.wav' has 3 channels; kqfx renders mono and stereo "
                  "files only", 1},

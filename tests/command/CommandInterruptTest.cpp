@@ -73,6 +73,13 @@ TEST(CommandInterrupt, APluginThatCrashesEndsKqfxWithOneMessageAndNoFileLeft) {
             "kqfx: Crashes: creating the instance (entry function): the plug-in crashed "
             "(segmentation fault)\n");
   EXPECT_EQ(folder.entries(), std::vector<std::string>{"in.wav"});
+  // One that ends the process from inside a process call.
+  const CommandResult exits = runKqfx(
+      {"render", kFixtures + "/Exits.so", folder / "in.wav", folder / "out.wav", "--block", "64"});
+  EXPECT_EQ(exits.status, 1);
+  EXPECT_EQ(exits.err, "kqfx: Exits: rendering at 44100 Hz in blocks of 64, block 0: the plug-in "
+                       "ended the process (it called exit); the output was not written\n");
+  EXPECT_EQ(folder.entries(), std::vector<std::string>{"in.wav"});
   const CommandResult info = runKqfx({"info", kFixtures + "/Crashes.so"});
   EXPECT_EQ(info.status, 1);
   EXPECT_EQ(info.err, "kqfx: Crashes: loading and inspecting: the plug-in crashed "

@@ -163,6 +163,53 @@ TEST(CommandRender, ReplacesAnExistingOutputOnlyWithOverwriteKeepingWhatTheUserS
             (std::vector<std::string>{"in.wav", "link.wav", longest, "out.wav", "target.wav"}));
 }
 
+TEST(CommandRender, WarnsOfClippedSamplesAndOfAnInputShorterThanItsHeader) {
+  ScratchFolder folder;
+  Sound loud = constantSound(8000, {0.5f, 0.5f}, 800);
+  for (std::size_t i = 0; i < 300; ++i) loud.samples[0][i] = 1.5f;
+  loud.samples[1][799] = -2.0f;
+  writeSound(folder / "loud.wav", loud);
+  const CommandResult clipped =
+      runKqfx({"render", "Pellvo", folder / "loud.wav", folder / "out.flac", "-q"});
+  ASSERT_EQ(clipped.status, 0) << clipped.err;
+  // Pellvo takes the DC out: which samples are over is worked out the same way.
+  int expected = 0;
+  for (int c = 0; c < 2; ++c) {
+    for (float s : dcRemoved(loud.samples[static_cast<std::size_t>(c)])) expected += std::fabs(s) > 1.0f;
+  }
+  ASSERT_GT(expected, 300);
+  EXPECT_EQ(clipped.err, "kqfx: warning: " + std::to_string(expected) + " samples clipped writing '" +
+                             (folder / "out.flac") +
+                             "' (24-bit FLAC holds nothing beyond full scale)\n");
+
+  writeSound(folder / "whole.wav", constantSound(8000, {0.5f, 0.5f}, 8000),
+             SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+  writeText(folder / "cut.wav", fileBytes(folder / "whole.wav").substr(0, 44 + 4 * 2000));
+  const CommandResult cut =
+      runKqfx({"render", "Pellvo", folder / "cut.wav", folder / "out.wav", "-q"});
+  ASSERT_EQ(cut.status, 0) << cut.err;
+  EXPECT_EQ(cut.err, "kqfx: warning: '" + (folder / "cut.wav") +
+                         "' ends early: its header promises 1.00 s, 0.25 s were there (the file "
+                         "may be truncated)\n");
+  EXPECT_EQ(readSound(folder / "out.wav").frames(), 2000u);
+}
+
+TEST(CommandRender, ThePluginsLatencyIsTakenOffTheFrontAndAddedToTheEnd) {
+  ScratchFolder folder;
+  Sound in = constantSound(44100, {0.0f, 0.0f}, 100);
+  in.samples[0][0] = 1.0f;
+  in.samples[1][99] = 0.5f;
+  writeSound(folder / "in.wav", in);
+  const CommandResult result =
+      runKqfx({"render", kFixtures + "/Delays.so", folder / "in.wav", folder / "out.wav"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, "compensated the plug-in's latency of 5 frames\nwrote " +
+                            (folder / "out.wav") + " (0.00 s at 44100 Hz, 32-bit float WAV)\n");
+  EXPECT_EQ(readSound(folder / "out.wav").samples, in.samples);
+  const CommandResult info = runKqfx({"info", kFixtures + "/Delays.so"});
+  EXPECT_NE(info.out.find("\n  latency     5 frames\n"), std::string::npos) << info.out;
+}
+
 TEST(CommandRender, PluginWithoutReplacingGetsZeroedOutputsEveryBlock) {
   ScratchFolder folder;
   Sound in = constantSound(44100, {0.5f, 0.25f}, 1500);
