@@ -162,7 +162,9 @@ Request parseRender(const std::vector<std::string>& arguments) {
                                          {"quiet", 'q', false},
                                          {"demo", 0, false},
                                          {"overwrite", 'y', false},
-                                         {"glide", 0, false}};
+                                         {"glide", 0, false},
+                                         {"inputs", 0, true},
+                                         {"outputs", 0, true}};
   const SplitArguments parts = split("render", arguments, specs);
   if (parts.help) return HelpRequest{"render"};
   const bool demo = std::any_of(parts.options.begin(), parts.options.end(),
@@ -189,6 +191,10 @@ Request parseRender(const std::vector<std::string>& arguments) {
       request.overwrite = true;
     } else if (option.name == "glide") {
       request.glide = true;
+    } else if (option.name == "inputs") {
+      request.inputMap = option.value;
+    } else if (option.name == "outputs") {
+      request.outputMap = option.value;
     } else if (option.name == "param") {
       request.parameters.push_back(option.value);
     } else if (option.name == "block") {

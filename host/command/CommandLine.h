@@ -27,6 +27,8 @@ struct RenderRequest {
   std::string output;
   bool overwrite = false;  // replace an existing OUTPUT
   bool glide = false;      // let -p values glide in as in a host
+  std::optional<std::string> inputMap;   // --inputs, as given
+  std::optional<std::string> outputMap;  // --outputs, as given
   std::vector<std::string> parameters;  // NAME=VALUE, as given
   int32_t blockSize = 512;
   double tailSeconds = 0.0;

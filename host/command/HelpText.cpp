@@ -93,6 +93,14 @@ options:
   -b, --block FRAMES       frames per process call (default 512)
   -t, --tail SECONDS       silence appended after the input, so reverbs and
                            echoes ring out (default 0)
+  --inputs MAP             what feeds each plug-in input, comma-separated:
+                           L (left), R (right), M (mid) or 0 (silence);
+                           default L,R, M for one input, silence for more
+                           (a side-chain). The map is printed whenever the
+                           plug-in is not two in, two out.
+  --outputs MAP            the plug-in outputs written left and right,
+                           from 1 ("2,1" swaps; one number for both);
+                           default 1,2, or 1 for a one-output plug-in
   -r, --rate HZ            sample rate of the demo signal (default 44100);
                            not with INPUT
   -q, --quiet              print nothing but warnings and errors: no

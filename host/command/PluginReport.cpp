@@ -31,6 +31,23 @@ constexpr FlagName kFlagNames[] = {
     {flagHasExternalBuffer, "external-buffer"},
 };
 
+// Many plug-ins work their delay out only once they process.
+void processOneBlockOfSilence(host::PluginInstance& plugin) {
+  const AEffect& record = plugin.record();
+  const int32_t channels = std::clamp(std::max(record.numInputs, record.numOutputs), 2, 64);
+  std::vector<std::vector<float>> in(static_cast<std::size_t>(channels),
+                                     std::vector<float>(kInspectionBlock));
+  std::vector<std::vector<float>> out = in;
+  std::vector<float*> inPointers, outPointers;
+  for (auto& channel : in) inPointers.push_back(channel.data());
+  for (auto& channel : out) outPointers.push_back(channel.data());
+  if (plugin.canReplace()) {
+    plugin.processReplacing(inPointers.data(), outPointers.data(), kInspectionBlock);
+  } else {
+    plugin.process(inPointers.data(), outPointers.data(), kInspectionBlock);
+  }
+}
+
 }  // namespace
 
 PluginReport inspectPlugin(const host::PluginLibrary& library, const std::string& name,
@@ -45,6 +62,7 @@ PluginReport inspectPlugin(const host::PluginLibrary& library, const std::string
   // Many plug-ins work their delay out only when switched on. (Switching
   // off may stop glides where they stand: the preview comes after.)
   plugin.resume();
+  processOneBlockOfSilence(plugin);
   const int32_t delay = record.initialDelay;
   plugin.suspend();
   if (!preview.empty()) {

@@ -55,6 +55,8 @@ int runRender(const RenderRequest& request) {
     job.parameters.push_back(parseParameterArgument(text));
   }
   job.glide = request.glide;
+  job.inputMap = request.inputMap;
+  job.outputMap = request.outputMap;
   checkOutputIsSafe(request);
   job.plugin = resolvePlugin(request.plugin, SearchEnvironment::fromProcess());
 
@@ -93,6 +95,7 @@ int runRender(const RenderRequest& request) {
                " holds nothing beyond full scale)\n");
   }
   if (!request.quiet) {
+    if (!report.channels.empty()) printOut("channels: " + report.channels + "\n");
     for (const std::string& setting : report.settings) printOut("set " + setting + "\n");
     if (report.latency > 0) {
       printOut("compensated the plug-in's latency of " + std::to_string(report.latency) +

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "AudioFileWriter.h"
+#include "ChannelMapArgument.h"
 #include "Interruption.h"
 #include "PendingOutput.h"
 #include "ParameterValue.h"
@@ -53,6 +54,28 @@ RenderReport runRenderJob(const RenderJob& job, host::AudioSource& source) {
   host::RenderLoop loop(plugin, static_cast<float>(job.sampleRate), job.blockSize);
 
   RenderReport report;
+  loop.setChannelMap(channelMapFor(loop.inputs(), loop.outputs(), job.inputMap, job.outputMap));
+  if (loop.inputs() != 2 || loop.outputs() != 2 || job.inputMap || job.outputMap) {
+    report.channels = host::channelMapText(loop.channelMap());
+  }
+  PendingOutput pending(job.output);
+  AudioFileWriter writer(pending.fd(), job.format, job.sampleRate, job.output.string());
+  std::optional<ProgressBar> bar;
+  if (job.showProgress && ::isatty(STDERR_FILENO)) {
+    bar.emplace(job.output.filename().string(), job.sampleRate, writeToStandardError,
+                steadySeconds);
+  }
+  JobObserver observer(bar);
+
+  // The plug-in runs on silence before the render: at least a block, since
+  // many plug-ins work their latency out only once they process, and with
+  // values given, long enough for them to settle. Switching it off and on
+  // again then starts the render clean. Values that are to glide in are set
+  // after that, so that they glide from the defaults as in a host.
+  setActivity(name + ": settling on silence" + running);
+  const bool settleValues = !job.parameters.empty() && !job.glide;
+  bool stopped = !settleValues && !loop.settle(job.blockSize, &observer);
+
   std::vector<std::string> names;
   for (int32_t index = 0; index < plugin.numParams(); ++index) {
     names.push_back(trimmed(plugin.parameterName(index)));
@@ -62,17 +85,7 @@ RenderReport runRenderJob(const RenderJob& job, host::AudioSource& source) {
     const int32_t index = resolveParameter(argument.key, names);
     report.settings.push_back(setParameterValue(plugin, index, argument, "render"));
   }
-
-  PendingOutput pending(job.output);
-  AudioFileWriter writer(pending.fd(), job.format, job.sampleRate, job.output.string());
-  std::optional<ProgressBar> bar;
-  if (job.showProgress && ::isatty(STDERR_FILENO)) {
-    bar.emplace(job.output.filename().string(), job.sampleRate, writeToStandardError,
-                steadySeconds);
-  }
-  JobObserver observer(bar);
-  bool stopped = false;
-  if (!job.parameters.empty() && !job.glide) {
+  if (settleValues) {
     setActivity(name + ": settling on silence" + running);
     stopped = !loop.settle(settleFrames(job.sampleRate), &observer);
   }

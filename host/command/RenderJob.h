@@ -5,6 +5,7 @@
 // interruption signal stops the render between blocks.
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,8 @@ struct RenderJob {
   // plug-in settles on silence first and the render starts with them.
   bool glide = false;
   bool compensateLatency = true;
+  std::optional<std::string> inputMap;   // --inputs
+  std::optional<std::string> outputMap;  // --outputs
 };
 
 struct RenderReport {
@@ -35,6 +38,7 @@ struct RenderReport {
   std::vector<std::string> settings;  // "Input Gain = 2.4 dB" for each parameter set
   int32_t latency = 0;                // frames the plug-in delays its output by
   int64_t clippedSamples = 0;         // samples the output format clipped
+  std::string channels;               // the channel map, when the plug-in is not 2 in, 2 out
 };
 
 // Throws UsageError for parameters the plug-in does not have, and

@@ -222,15 +222,28 @@ TEST(CommandRender, PluginWithoutReplacingGetsZeroedOutputsEveryBlock) {
   EXPECT_EQ(out.samples[1], std::vector<float>(1500, 0.125f));
 }
 
-TEST(CommandRender, OneChannelPluginGetsTheMidAndFillsBothSides) {
+TEST(CommandRender, OneChannelPluginGetsTheMidAndFillsBothSidesOrWhatIsChosen) {
   ScratchFolder folder;
   writeSound(folder / "in.wav", constantSound(44100, {0.5f, 0.25f}, 700));
   const CommandResult result = runKqfx(
-      {"render", kFixtures + "/MonoOut.so", folder / "in.wav", folder / "out.wav", "-q"});
+      {"render", kFixtures + "/MonoOut.so", folder / "in.wav", folder / "out.wav"});
   ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out.substr(0, result.out.find('\n')),
+            "channels: plug-in inputs: 1 <- mid; written: left <- output 1, right <- output 1");
   const Sound out = readSound(folder / "out.wav");
   EXPECT_EQ(out.samples[0], std::vector<float>(700, 0.375f));
   EXPECT_EQ(out.samples[1], std::vector<float>(700, 0.375f));
+
+  const CommandResult right = runKqfx({"render", kFixtures + "/MonoOut.so", folder / "in.wav",
+                                       folder / "right.wav", "--inputs", "R", "-q"});
+  ASSERT_EQ(right.status, 0) << right.err;
+  EXPECT_EQ(readSound(folder / "right.wav").samples[0], std::vector<float>(700, 0.25f));
+
+  // A stereo plug-in's sides swapped.
+  const CommandResult swapped = runKqfx({"render", kFixtures + "/ProcessOnly.so", folder / "in.wav",
+                                         folder / "swapped.wav", "--outputs", "2,1", "-q"});
+  ASSERT_EQ(swapped.status, 0) << swapped.err;
+  EXPECT_EQ(readSound(folder / "swapped.wav").samples[0], std::vector<float>(700, 0.125f));
 }
 
 }  // namespace

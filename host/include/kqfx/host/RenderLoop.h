@@ -4,11 +4,14 @@
 // resume, blocks of processReplacing (or of process into zeroed outputs
 // when the plug-in cannot replace), suspend (run), and close (destruction).
 //
-// Plug-ins with other channel counts than two are served too: a plug-in
-// with one input gets the mid (L+R)/2, extra inputs get silence, and the
-// output of a one-output plug-in goes to both channels.
+// Plug-ins with other channel counts than two are served too, by a
+// channel map: by default a plug-in with one input gets the mid (L+R)/2,
+// extra inputs (a side-chain) get silence, and the output of a one-output
+// plug-in goes to both channels.
 
+#include <array>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "kqfx/host/AudioStream.h"
@@ -28,6 +31,21 @@ class RenderObserver {
 
 enum class RenderOutcome { finished, stopped };
 
+// What feeds each plug-in input, and which plug-in outputs become the
+// left and right channels written.
+enum class InputFeed { left, right, mid, silence };
+struct ChannelMap {
+  std::vector<InputFeed> inputs;  // one per plug-in input
+  std::array<int32_t, 2> outputs{0, 1};  // plug-in output indices, from 0
+};
+
+// The map used unless another is asked for (see the file comment).
+ChannelMap defaultChannelMap(int32_t inputs, int32_t outputs);
+
+// "1 input (mid) -> 1 output (both sides)"-like text for people: the
+// inputs with what feeds them, the outputs written left and right.
+std::string channelMapText(const ChannelMap& map);
+
 // The most channels a plug-in may declare and still be run.
 constexpr int32_t kMaxPluginChannels = 64;
 
@@ -42,6 +60,13 @@ class RenderLoop {
   ~RenderLoop();
   RenderLoop(const RenderLoop&) = delete;
   RenderLoop& operator=(const RenderLoop&) = delete;
+
+  // Replaces the default channel map; throws HostError when it names an
+  // output the plug-in does not have or gives the wrong number of inputs.
+  void setChannelMap(const ChannelMap& map);
+  const ChannelMap& channelMap() const { return map_; }
+  int32_t inputs() const { return inputs_; }
+  int32_t outputs() const { return outputs_; }
 
   // Lets parameter changes made so far settle before a render: resumes,
   // processes `frames` frames of silence, and suspends, so that the render
@@ -58,7 +83,8 @@ class RenderLoop {
   RenderOutcome run(AudioSource& source, AudioSink& sink, int64_t tailFrames,
                     RenderObserver* observer = nullptr, bool compensateLatency = false);
 
-  // The delay in frames the plug-in reported when last resumed (0 before).
+  // The delay in frames the plug-in reported when last resumed or after
+  // settling (0 before).
   int32_t latency() const { return latency_; }
 
  private:
@@ -77,6 +103,7 @@ class RenderLoop {
     std::vector<float*> pointers_;
   };
 
+  // Feeds the plug-in's inputs from the two file channels and processes.
   void processBlock(int32_t frames);
 
   PluginInstance& plugin_;
@@ -84,6 +111,8 @@ class RenderLoop {
   int32_t inputs_;
   int32_t outputs_;
   int32_t latency_ = 0;
+  ChannelMap map_;
+  ChannelBuffers file_;  // the two channels read from the source
   ChannelBuffers in_;
   ChannelBuffers out_;
 };
