@@ -200,7 +200,11 @@ Request parseRender(const std::vector<std::string>& arguments) {
     } else if (option.name == "block") {
       request.blockSize = static_cast<int32_t>(
           wholeNumberOption("render", option, 1, kMaxBlockSize, "a whole number of frames"));
+    } else if (option.name == "tail" && option.value == "auto") {
+      request.tailAuto = true;
+      request.tailSeconds = kMaxTailSeconds;
     } else if (option.name == "tail") {
+      request.tailAuto = false;
       request.tailSeconds = secondsOption("render", option, kMaxTailSeconds);
     } else if (option.name == "rate") {
       request.sampleRate = static_cast<int32_t>(

@@ -32,6 +32,7 @@ struct RenderRequest {
   std::vector<std::string> parameters;  // NAME=VALUE, as given
   int32_t blockSize = 512;
   double tailSeconds = 0.0;
+  bool tailAuto = false;  // --tail auto: until the output has been quiet a second
   std::optional<int32_t> sampleRate;  // only without input
   bool quiet = false;
 };

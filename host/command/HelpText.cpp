@@ -92,7 +92,9 @@ options:
                            the first moments instead, as in a host
   -b, --block FRAMES       frames per process call (default 512)
   -t, --tail SECONDS       silence appended after the input, so reverbs and
-                           echoes ring out (default 0)
+                           echoes ring out (default 0); 'auto' goes on until
+                           the output has stayed below -96 dBFS for a second
+                           (at most an hour)
   --inputs MAP             what feeds each plug-in input, comma-separated:
                            L (left), R (right), M (mid) or 0 (silence);
                            default L,R, M for one input, silence for more

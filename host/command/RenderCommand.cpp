@@ -75,6 +75,7 @@ int runRender(const RenderRequest& request) {
   }
   job.blockSize = request.blockSize;
   job.tailFrames = std::llround(request.tailSeconds * job.sampleRate);
+  job.tailAuto = request.tailAuto;
   job.showProgress = !request.quiet;
 
   InterruptionGuard guard;

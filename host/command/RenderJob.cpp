@@ -40,6 +40,9 @@ class JobObserver final : public host::RenderObserver {
 // smoothing: at least a second.
 int64_t settleFrames(int sampleRate) { return std::max<int64_t>(65536, sampleRate); }
 
+// --tail auto ends once the output has stayed below -96 dBFS for a second.
+constexpr float kQuietLevel = 1.5848932e-5f;  // -96 dBFS
+
 }  // namespace
 
 RenderReport runRenderJob(const RenderJob& job, host::AudioSource& source) {
@@ -54,6 +57,7 @@ RenderReport runRenderJob(const RenderJob& job, host::AudioSource& source) {
   host::RenderLoop loop(plugin, static_cast<float>(job.sampleRate), job.blockSize);
 
   RenderReport report;
+  if (job.tailAuto) loop.endTailWhenQuiet(job.sampleRate, kQuietLevel);
   loop.setChannelMap(channelMapFor(loop.inputs(), loop.outputs(), job.inputMap, job.outputMap));
   if (loop.inputs() != 2 || loop.outputs() != 2 || job.inputMap || job.outputMap) {
     report.channels = host::channelMapText(loop.channelMap());

@@ -20,7 +20,8 @@ struct RenderJob {
   std::vector<ParameterArgument> parameters;
   int sampleRate = 44100;
   int32_t blockSize = 512;
-  int64_t tailFrames = 0;
+  int64_t tailFrames = 0;  // with tailAuto, the most the tail may take
+  bool tailAuto = false;    // end the tail once the output is quiet
   std::filesystem::path output;
   OutputFormat format{};
   bool showProgress = false;

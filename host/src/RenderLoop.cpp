@@ -1,6 +1,7 @@
 #include "kqfx/host/RenderLoop.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "kqfx/host/HostError.h"
@@ -163,6 +164,7 @@ RenderOutcome RenderLoop::run(AudioSource& source, AudioSink& sink, int64_t tail
   const int64_t sourceFrames = source.remainingFrames();
   const int64_t total = sourceFrames < 0 ? -1 : sourceFrames + tailFrames - skip;
   int64_t done = 0;
+  int64_t quietRun = 0;  // frames of the tail below the quiet threshold so far
   bool sourceEnded = false;
   while (true) {
     if (observer && observer->stopRequested()) return RenderOutcome::stopped;
@@ -172,12 +174,22 @@ RenderOutcome RenderLoop::run(AudioSource& source, AudioSink& sink, int64_t tail
       frames = std::clamp(source.read(file_.channel(0), file_.channel(1), blockSize_), 0, blockSize_);
       sourceEnded = frames == 0;
     }
-    if (frames == 0) {
+    const bool inTail = frames == 0;
+    if (inTail) {
       if (tailFrames == 0) break;
       frames = static_cast<int32_t>(std::min<int64_t>(tailFrames, blockSize_));
       tailFrames -= frames;
     }
     processBlock(frames);
+    if (inTail && quietFramesToEnd_ > 0) {
+      const float* left = out_.channel(static_cast<std::size_t>(map_.outputs[0]));
+      const float* right = out_.channel(static_cast<std::size_t>(map_.outputs[1]));
+      for (int32_t i = 0; i < frames; ++i) {
+        const bool quiet = std::abs(left[i]) < quietThreshold_ && std::abs(right[i]) < quietThreshold_;
+        quietRun = quiet ? quietRun + 1 : 0;
+      }
+      if (quietRun >= quietFramesToEnd_) tailFrames = 0;
+    }
     const auto dropped = static_cast<int32_t>(std::min<int64_t>(skip, frames));
     skip -= dropped;
     if (frames > dropped) {

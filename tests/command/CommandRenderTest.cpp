@@ -93,6 +93,27 @@ TEST(CommandRender, TailAppendsSilenceThePluginRingsInto) {
   EXPECT_LT(out.samples[0][2999], 0.0f);
 }
 
+TEST(CommandRender, AutomaticTailEndsOnceTheOutputHasBeenQuietForASecond) {
+  ScratchFolder folder;
+  writeSound(folder / "in.wav", constantSound(8000, {0.5f, 0.5f}, 1000));
+  const CommandResult result = runKqfx(
+      {"render", "Pellvo", folder / "in.wav", folder / "out.wav", "--tail", "auto", "-q"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  // The step down to silence decays below -96 dBFS; the tail ends with the
+  // first 512-frame block that completes a quiet second.
+  std::vector<float> input(1000 + 8000 * 30, 0.0f);
+  std::fill_n(input.begin(), 1000, 0.5f);
+  const std::vector<float> expected = dcRemoved(input);
+  std::size_t end = 1000, quiet = 0;
+  while (quiet < 8000) {
+    for (std::size_t i = end; i < end + 512; ++i) quiet = std::fabs(expected[i]) < 1.5848932e-5f ? quiet + 1 : 0;
+    end += 512;
+  }
+  const Sound out = readSound(folder / "out.wav");
+  ASSERT_EQ(out.frames(), end);
+  EXPECT_EQ(out.samples[0], std::vector<float>(expected.begin(), expected.begin() + static_cast<std::ptrdiff_t>(end)));
+}
+
 TEST(CommandRender, ParametersHoldFromTheFirstSampleOrGlideInWhenAsked) {
   ScratchFolder folder;
   writeSound(folder / "in.wav", constantSound(44100, {0.5f, -0.5f}, 20000));

@@ -83,6 +83,14 @@ class RenderLoop {
   RenderOutcome run(AudioSource& source, AudioSink& sink, int64_t tailFrames,
                     RenderObserver* observer = nullptr, bool compensateLatency = false);
 
+  // Makes run() end its tail early, once the output has stayed below
+  // `threshold` (absolute sample value) for `quietFrames` frames; the tail
+  // given to run() is then the most it may take.
+  void endTailWhenQuiet(int64_t quietFrames, float threshold) {
+    quietFramesToEnd_ = quietFrames;
+    quietThreshold_ = threshold;
+  }
+
   // The delay in frames the plug-in reported when last resumed or after
   // settling (0 before).
   int32_t latency() const { return latency_; }
@@ -111,6 +119,8 @@ class RenderLoop {
   int32_t inputs_;
   int32_t outputs_;
   int32_t latency_ = 0;
+  int64_t quietFramesToEnd_ = 0;  // 0: the tail runs its full length
+  float quietThreshold_ = 0.0f;
   ChannelMap map_;
   ChannelBuffers file_;  // the two channels read from the source
   ChannelBuffers in_;
