@@ -213,10 +213,6 @@ Request parseRender(const std::vector<std::string>& arguments) {
       request.quiet = true;
     }
   }
-  if (request.input && request.sampleRate) {
-    throw UsageError("render",
-                     "--rate is for the built-in demo signal (--demo); the output keeps INPUT's rate");
-  }
   if (request.input && *request.input == request.output) {
     throw UsageError("render", "INPUT and OUTPUT are the same file");
   }

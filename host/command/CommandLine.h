@@ -33,7 +33,7 @@ struct RenderRequest {
   int32_t blockSize = 512;
   double tailSeconds = 0.0;
   bool tailAuto = false;  // --tail auto: until the output has been quiet a second
-  std::optional<int32_t> sampleRate;  // only without input
+  std::optional<int32_t> sampleRate;  // the demo's rate, or the rate INPUT is resampled to
   bool quiet = false;
 };
 struct DemoRequest {

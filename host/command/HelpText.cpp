@@ -60,7 +60,7 @@ const char* const kRender = R"(usage: kqfx render PLUGIN INPUT OUTPUT [options]
        kqfx render PLUGIN --demo OUTPUT [options]
 
 Runs INPUT through the plug-in and writes OUTPUT, always in stereo, at
-INPUT's sample rate. With --demo the built-in demo signal is used instead
+INPUT's sample rate unless --rate or the format asks for another. With --demo the built-in demo signal is used instead
 (four seconds of drums and tones at 120 beats per minute). An existing
 OUTPUT is replaced only with -y; it then keeps its permissions, and a
 symlink is written through to its target. OUTPUT may not be INPUT, nor a
@@ -104,7 +104,11 @@ options:
                            from 1 ("2,1" swaps; one number for both);
                            default 1,2, or 1 for a one-output plug-in
   -r, --rate HZ            sample rate of the demo signal (default 44100);
-                           not with INPUT
+                           with INPUT, the rate OUTPUT is resampled to
+                           (libsamplerate, best quality). A format that
+                           cannot hold the rate (Opus above 48000 Hz or at
+                           44100 Hz, MP3 above 48000 Hz) is resampled to
+                           the nearest rate it can.
   -q, --quiet              print nothing but warnings and errors: no
                            progress bar (it is shown only on a terminal,
                            and only for jobs that take over a second), no

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <iterator>
 
 namespace kqfx::command {
 namespace {
@@ -41,6 +42,40 @@ std::optional<OutputFormat> outputFormatFor(const std::filesystem::path& file) {
     if (extension == known.extension) return known.format;
   }
   return std::nullopt;
+}
+
+int writableRate(const OutputFormat& format, int wanted, int channels) {
+  // libsndfile's format check lets rates through that these codecs refuse
+  // when the file is opened.
+  static constexpr int kOpusRates[] = {8000, 12000, 16000, 24000, 48000};
+  static constexpr int kMpegRates[] = {8000,  11025, 12000, 16000, 22050,
+                                       24000, 32000, 44100, 48000};
+  const auto listed = [](const auto& rates, int rate) {
+    return std::find(std::begin(rates), std::end(rates), rate) != std::end(rates);
+  };
+  const auto holds = [&](int rate) {
+    const int major = format.sndfileFormat & SF_FORMAT_TYPEMASK;
+    const int encoding = format.sndfileFormat & SF_FORMAT_SUBMASK;
+    if (encoding == SF_FORMAT_OPUS && !listed(kOpusRates, rate)) return false;
+    if (major == SF_FORMAT_MPEG && !listed(kMpegRates, rate)) return false;
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = channels;
+    info.format = format.sndfileFormat;
+    return sf_format_check(&info) != 0;
+  };
+  if (holds(wanted)) return wanted;
+  // The lowest common rate above the wanted one loses nothing; failing
+  // that, the highest below it.
+  static constexpr int kCommonRates[] = {8000,  11025, 12000, 16000, 22050, 24000, 32000,
+                                         44100, 48000, 88200, 96000, 176400, 192000};
+  for (int rate : kCommonRates) {
+    if (rate > wanted && holds(rate)) return rate;
+  }
+  for (auto rate = std::rbegin(kCommonRates); rate != std::rend(kCommonRates); ++rate) {
+    if (*rate < wanted && holds(*rate)) return *rate;
+  }
+  return wanted;
 }
 
 std::string knownOutputExtensions() {

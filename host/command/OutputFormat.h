@@ -16,6 +16,12 @@ struct OutputFormat {
 // do not write.
 std::optional<OutputFormat> outputFormatFor(const std::filesystem::path& file);
 
+// The sample rate to write `format` at for audio at `wanted` Hz: `wanted`
+// itself when the format can hold it, else the lowest common rate above it
+// that the format holds, else the highest below (Opus holds 8, 12, 16, 24
+// and 48 kHz only, MP3 nothing above 48 kHz).
+int writableRate(const OutputFormat& format, int wanted, int channels = 2);
+
 // The extensions outputFormatFor knows, for messages: ".wav, .flac, ...".
 std::string knownOutputExtensions();
 

@@ -73,6 +73,10 @@ int runRender(const RenderRequest& request) {
     demo = demoSignal(job.sampleRate);
     source = std::make_unique<BufferSource>(demo);
   }
+  // Another rate is written when asked for (--rate with INPUT) or when the
+  // output format cannot hold the render's.
+  const int wantedRate = (request.input && request.sampleRate) ? *request.sampleRate : job.sampleRate;
+  job.outputRate = writableRate(job.format, wantedRate);
   job.blockSize = request.blockSize;
   job.tailFrames = std::llround(request.tailSeconds * job.sampleRate);
   job.tailAuto = request.tailAuto;
@@ -102,8 +106,12 @@ int runRender(const RenderRequest& request) {
       printOut("compensated the plug-in's latency of " + std::to_string(report.latency) +
                " frames\n");
     }
+    if (job.outputRate != job.sampleRate) {
+      printOut("resampled from " + std::to_string(job.sampleRate) + " Hz to " +
+               std::to_string(job.outputRate) + " Hz\n");
+    }
     printOut("wrote " + request.output + " (" + secondsText(report.frames, job.sampleRate) +
-             " at " + std::to_string(job.sampleRate) + " Hz, " + job.format.description + ")\n");
+             " at " + std::to_string(job.outputRate) + " Hz, " + job.format.description + ")\n");
   }
   return 0;
 }

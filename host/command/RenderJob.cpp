@@ -13,6 +13,7 @@
 #include "PluginLoading.h"
 #include "PluginSearch.h"
 #include "ProgressBar.h"
+#include "ResamplingSink.h"
 #include "kqfx/host/PluginInstance.h"
 #include "kqfx/host/RenderLoop.h"
 
@@ -63,7 +64,11 @@ RenderReport runRenderJob(const RenderJob& job, host::AudioSource& source) {
     report.channels = host::channelMapText(loop.channelMap());
   }
   PendingOutput pending(job.output);
-  AudioFileWriter writer(pending.fd(), job.format, job.sampleRate, job.output.string());
+  const int writtenRate = job.outputRate > 0 ? job.outputRate : job.sampleRate;
+  AudioFileWriter writer(pending.fd(), job.format, writtenRate, job.output.string());
+  std::optional<ResamplingSink> resampler;
+  if (writtenRate != job.sampleRate) resampler.emplace(writer, job.sampleRate, writtenRate);
+  host::AudioSink& sink = resampler ? static_cast<host::AudioSink&>(*resampler) : writer;
   std::optional<ProgressBar> bar;
   if (job.showProgress && ::isatty(STDERR_FILENO)) {
     bar.emplace(job.output.filename().string(), job.sampleRate, writeToStandardError,
@@ -97,7 +102,8 @@ RenderReport runRenderJob(const RenderJob& job, host::AudioSource& source) {
   if (!stopped) {
     setActivity(name + ": rendering" + running);
     setActivityBlock(0);
-    outcome = loop.run(source, writer, job.tailFrames, &observer, job.compensateLatency);
+    outcome = loop.run(source, sink, job.tailFrames, &observer, job.compensateLatency);
+    if (outcome == host::RenderOutcome::finished && resampler) resampler->finish();
   }
   setActivity(name + ": closing");
   if (bar) bar->finish();

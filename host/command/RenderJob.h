@@ -18,7 +18,8 @@ namespace kqfx::command {
 struct RenderJob {
   std::filesystem::path plugin;  // the shared object
   std::vector<ParameterArgument> parameters;
-  int sampleRate = 44100;
+  int sampleRate = 44100;  // the rate the plug-in runs at
+  int outputRate = 0;      // the rate written, when another (resampled)
   int32_t blockSize = 512;
   int64_t tailFrames = 0;  // with tailAuto, the most the tail may take
   bool tailAuto = false;    // end the tail once the output is quiet

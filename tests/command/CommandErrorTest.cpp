@@ -148,9 +148,6 @@ INSTANTIATE_TEST_SUITE_P(
                  "kqfx: --block must be a whole number of frames from 1 to 65536, not '2.5'", 2},
         BadInput{"RateZero", {"render", "Pellvo", "--demo", "@@/out.wav", "--rate", "0"},
                  "kqfx: --rate must be a whole number of hertz from 1 to 768000, not '0'", 2},
-        BadInput{"RateWithInput", {"render", "Pellvo", "@@/in.wav", "@@/out.wav", "--rate", "48000"},
-                 "kqfx: --rate is for the built-in demo signal (--demo); the output keeps INPUT's "
-                 "rate", 2},
         BadInput{"TailNegative", {"render", "Pellvo", "@@/in.wav", "@@/out.wav", "--tail", "-1"},
                  "kqfx: --tail must be a number of seconds from 0 to 3600, not '-1'", 2},
         BadInput{"SameInputAndOutput", {"render", "Pellvo", "@@/out.wav", "@@/out.wav"},
