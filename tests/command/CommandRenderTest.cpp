@@ -114,6 +114,33 @@ TEST(CommandRender, AutomaticTailEndsOnceTheOutputHasBeenQuietForASecond) {
   EXPECT_EQ(out.samples[0], std::vector<float>(expected.begin(), expected.begin() + static_cast<std::ptrdiff_t>(end)));
 }
 
+TEST(CommandRender, ResamplesWhenAskedOrWhenTheFormatCannotHoldTheRate) {
+  ScratchFolder folder;
+  Sound in = constantSound(44100, {0.0f, 0.0f}, 4410);
+  for (std::size_t i = 0; i < 4410; ++i) {
+    in.samples[0][i] = in.samples[1][i] = static_cast<float>(0.5 * std::sin(2 * M_PI * 1000 * static_cast<double>(i) / 44100.0));
+  }
+  writeSound(folder / "in.wav", in);
+  const CommandResult result =
+      runKqfx({"render", "Pellvo", folder / "in.wav", folder / "out.wav", "--rate", "48000"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, "resampled from 44100 Hz to 48000 Hz\nwrote " + (folder / "out.wav") +
+                            " (0.10 s at 48000 Hz, 32-bit float WAV)\n");
+  const Sound out = readSound(folder / "out.wav");
+  EXPECT_EQ(out.sampleRate, 48000);
+  ASSERT_EQ(out.frames(), 4800u);
+  // The tone keeps its level and its pitch: 48 frames a cycle now.
+  float peak = 0.0f;
+  for (std::size_t i = 1000; i < 3800; ++i) peak = std::max(peak, std::fabs(out.samples[0][i]));
+  EXPECT_NEAR(peak, 0.5f, 0.005f);
+  EXPECT_NEAR(out.samples[0][2400], out.samples[0][2448], 0.005f);
+
+  // Opus holds no 44100 Hz: the next rate up it holds.
+  const CommandResult opus = runKqfx({"render", "Pellvo", folder / "in.wav", folder / "out.opus"});
+  ASSERT_EQ(opus.status, 0) << opus.err;
+  EXPECT_EQ(readSound(folder / "out.opus").sampleRate, 48000);
+}
+
 TEST(CommandRender, ParametersHoldFromTheFirstSampleOrGlideInWhenAsked) {
   ScratchFolder folder;
   writeSound(folder / "in.wav", constantSound(44100, {0.5f, -0.5f}, 20000));
