@@ -14,14 +14,15 @@ constexpr std::size_t kChunkFrames = 65536;
 }  // namespace
 
 AudioFileWriter::AudioFileWriter(int fd, const OutputFormat& format, int sampleRate,
-                                 std::string shownName)
-    : shownName_(std::move(shownName)) {
+                                 std::string shownName, int channels)
+    : shownName_(std::move(shownName)), channels_(channels), dither_(format.dither) {
   SF_INFO info{};
   info.samplerate = sampleRate;
-  info.channels = 2;
+  info.channels = channels;
   info.format = format.sndfileFormat;
   if (!sf_format_check(&info)) {
-    throw CommandFailure(std::string(format.description) + " cannot hold stereo audio at " +
+    throw CommandFailure(format.description + " cannot hold " +
+                         (channels == 1 ? "mono" : "stereo") + " audio at " +
                          std::to_string(sampleRate) + " Hz ('" + shownName_ + "')");
   }
   file_ = sf_open_fd(fd, SFM_WRITE, &info, SF_FALSE);
@@ -47,15 +48,29 @@ void AudioFileWriter::write(const float* left, const float* right, int32_t frame
   while (done < frames) {
     const auto count = static_cast<int32_t>(
         std::min<std::size_t>(kChunkFrames - pendingFrames_, static_cast<std::size_t>(frames - done)));
-    float* to = interleaved_.data() + 2 * pendingFrames_;
+    const auto width = static_cast<std::size_t>(channels_);
+    float* to = interleaved_.data() + width * pendingFrames_;
     for (int32_t i = 0; i < count; ++i) {
-      to[2 * static_cast<std::size_t>(i)] = left[done + i];
-      to[2 * static_cast<std::size_t>(i) + 1] = right[done + i];
-    }
-    if (clips_) {
-      for (std::size_t i = 0; i < 2 * static_cast<std::size_t>(count); ++i) {
-        clipped_ += (to[i] > 1.0f || to[i] < -1.0f) ? 1 : 0;
+      if (channels_ == 1) {
+        to[i] = static_cast<float>((static_cast<double>(left[done + i]) + right[done + i]) * 0.5);
+      } else {
+        to[2 * static_cast<std::size_t>(i)] = left[done + i];
+        to[2 * static_cast<std::size_t>(i) + 1] = right[done + i];
       }
+    }
+    const std::size_t samples = width * static_cast<std::size_t>(count);
+    if (clips_) {
+      for (std::size_t i = 0; i < samples; ++i) clipped_ += (to[i] > 1.0f || to[i] < -1.0f) ? 1 : 0;
+    }
+    if (dither_) {
+      // TPDF: the difference of two uniform numbers, one 16-bit step wide
+      // each, so that the rounding error does not follow the signal.
+      constexpr float kStep = 1.0f / 32768.0f;
+      const auto uniform = [this] {
+        noise_ = noise_ * 1664525u + 1013904223u;
+        return static_cast<float>(noise_ >> 8) * (1.0f / 16777216.0f);
+      };
+      for (std::size_t i = 0; i < samples; ++i) to[i] += (uniform() - uniform()) * kStep;
     }
     pendingFrames_ += static_cast<std::size_t>(count);
     done += count;

@@ -19,7 +19,9 @@ class AudioFileWriter final : public host::AudioSink {
   // `shownName` is the file name used in messages. Throws CommandFailure
   // when the format cannot hold stereo at this sample rate or the file
   // cannot be started.
-  AudioFileWriter(int fd, const OutputFormat& format, int sampleRate, std::string shownName);
+  // With one channel, the mid (L+R)/2 is written.
+  AudioFileWriter(int fd, const OutputFormat& format, int sampleRate, std::string shownName,
+                  int channels = 2);
   ~AudioFileWriter() override;
   AudioFileWriter(const AudioFileWriter&) = delete;
   AudioFileWriter& operator=(const AudioFileWriter&) = delete;
@@ -38,7 +40,10 @@ class AudioFileWriter final : public host::AudioSink {
   std::string shownName_;
   void flush();
 
+  int channels_ = 2;
   bool clips_ = false;
+  bool dither_ = false;
+  uint32_t noise_ = 1;  // the dither's random state: the same render, the same bytes
   int64_t clipped_ = 0;
   std::vector<float> interleaved_;  // a chunk waiting to be written
   std::size_t pendingFrames_ = 0;

@@ -164,7 +164,9 @@ Request parseRender(const std::vector<std::string>& arguments) {
                                          {"overwrite", 'y', false},
                                          {"glide", 0, false},
                                          {"inputs", 0, true},
-                                         {"outputs", 0, true}};
+                                         {"outputs", 0, true},
+                                         {"bits", 0, true},
+                                         {"channels", 0, true}};
   const SplitArguments parts = split("render", arguments, specs);
   if (parts.help) return HelpRequest{"render"};
   const bool demo = std::any_of(parts.options.begin(), parts.options.end(),
@@ -191,6 +193,14 @@ Request parseRender(const std::vector<std::string>& arguments) {
       request.overwrite = true;
     } else if (option.name == "glide") {
       request.glide = true;
+    } else if (option.name == "bits") {
+      const long long bits = wholeNumberOption("render", option, 16, 32, "16, 24 or 32, a number");
+      if (bits != 16 && bits != 24 && bits != 32) {
+        throw UsageError("render", "--bits must be 16, 24 or 32, not '" + option.value + "'");
+      }
+      request.bits = static_cast<int>(bits);
+    } else if (option.name == "channels") {
+      request.channels = static_cast<int>(wholeNumberOption("render", option, 1, 2, "a number"));
     } else if (option.name == "inputs") {
       request.inputMap = option.value;
     } else if (option.name == "outputs") {

@@ -27,6 +27,8 @@ struct RenderRequest {
   std::string output;
   bool overwrite = false;  // replace an existing OUTPUT
   bool glide = false;      // let -p values glide in as in a host
+  std::optional<int> bits;  // integer samples of this width instead of the format's own
+  int channels = 2;         // channels written: 1 writes the mid
   std::optional<std::string> inputMap;   // --inputs, as given
   std::optional<std::string> outputMap;  // --outputs, as given
   std::vector<std::string> parameters;  // NAME=VALUE, as given

@@ -109,6 +109,11 @@ options:
                            cannot hold the rate (Opus above 48000 Hz or at
                            44100 Hz, MP3 above 48000 Hz) is resampled to
                            the nearest rate it can.
+  --bits 16|24|32          integer samples of that width (WAV, AIFF, FLAC
+                           to 24, CAF, Wave64, RF64, AU); 16 bits are TPDF
+                           dithered. Default: the format's own, as above
+  --channels 1|2           1 writes the mid (L+R)/2, for a mono take kept
+                           mono; default 2
   -q, --quiet              print nothing but warnings and errors: no
                            progress bar (it is shown only on a terminal,
                            and only for jobs that take over a second), no

@@ -51,6 +51,16 @@ int runRender(const RenderRequest& request) {
                                    knownOutputExtensions());
   }
   job.format = *format;
+  if (request.bits) {
+    const std::optional<OutputFormat> reduced = withBits(*format, *request.bits);
+    if (!reduced) {
+      throw UsageError("render", "'" + fs::path(request.output).extension().string() +
+                                     "' files cannot hold " + std::to_string(*request.bits) +
+                                     "-bit samples");
+    }
+    job.format = *reduced;
+  }
+  job.channels = request.channels;
   for (const std::string& text : request.parameters) {
     job.parameters.push_back(parseParameterArgument(text));
   }
@@ -76,7 +86,7 @@ int runRender(const RenderRequest& request) {
   // Another rate is written when asked for (--rate with INPUT) or when the
   // output format cannot hold the render's.
   const int wantedRate = (request.input && request.sampleRate) ? *request.sampleRate : job.sampleRate;
-  job.outputRate = writableRate(job.format, wantedRate);
+  job.outputRate = writableRate(job.format, wantedRate, job.channels);
   job.blockSize = request.blockSize;
   job.tailFrames = std::llround(request.tailSeconds * job.sampleRate);
   job.tailAuto = request.tailAuto;

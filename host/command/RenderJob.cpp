@@ -65,7 +65,7 @@ RenderReport runRenderJob(const RenderJob& job, host::AudioSource& source) {
   }
   PendingOutput pending(job.output);
   const int writtenRate = job.outputRate > 0 ? job.outputRate : job.sampleRate;
-  AudioFileWriter writer(pending.fd(), job.format, writtenRate, job.output.string());
+  AudioFileWriter writer(pending.fd(), job.format, writtenRate, job.output.string(), job.channels);
   std::optional<ResamplingSink> resampler;
   if (writtenRate != job.sampleRate) resampler.emplace(writer, job.sampleRate, writtenRate);
   host::AudioSink& sink = resampler ? static_cast<host::AudioSink&>(*resampler) : writer;

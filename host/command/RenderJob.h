@@ -25,6 +25,7 @@ struct RenderJob {
   bool tailAuto = false;    // end the tail once the output is quiet
   std::filesystem::path output;
   OutputFormat format{};
+  int channels = 2;  // written: 1 for the mid
   bool showProgress = false;
   // Values given glide in from the defaults as in a host; otherwise the
   // plug-in settles on silence first and the render starts with them.

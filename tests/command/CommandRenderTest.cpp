@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 
 #include "CommandRunner.h"
 #include "SoundFiles.h"
@@ -139,6 +140,36 @@ TEST(CommandRender, ResamplesWhenAskedOrWhenTheFormatCannotHoldTheRate) {
   const CommandResult opus = runKqfx({"render", "Pellvo", folder / "in.wav", folder / "out.opus"});
   ASSERT_EQ(opus.status, 0) << opus.err;
   EXPECT_EQ(readSound(folder / "out.opus").sampleRate, 48000);
+}
+
+TEST(CommandRender, SixteenBitsAreDitheredAndOneChannelIsTheMid) {
+  ScratchFolder folder;
+  writeSound(folder / "in.wav", constantSound(44100, {0.75f, 0.25f}, 2000));
+  const CommandResult result = runKqfx({"render", kFixtures + "/ProcessOnly.so", folder / "in.wav",
+                                        folder / "out.wav", "--bits", "16", "--channels", "1"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, "wrote " + (folder / "out.wav") +
+                            " (0.05 s at 44100 Hz, 16-bit WAV (dithered))\n");
+  const Sound out = readSound(folder / "out.wav");
+  EXPECT_EQ(out.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+  ASSERT_EQ(out.channels, 1);
+  // Half the mid is 0.25: undithered, every sample would round to the one
+  // nearest step; dithered, they spread over the steps around it and
+  // average to it.
+  constexpr double kStep = 1.0 / 32768.0;
+  std::map<float, int> seen;
+  double sum = 0.0;
+  for (float s : out.samples[0]) {
+    ++seen[s];
+    sum += s;
+    EXPECT_LE(std::fabs(s - 0.25), 2 * kStep) << s;
+  }
+  EXPECT_GE(seen.size(), 2u);
+  EXPECT_NEAR(sum / 2000.0, 0.25, 0.5 * kStep);
+
+  EXPECT_EQ(runKqfx({"render", "Pellvo", folder / "in.wav", folder / "out.mp3", "--bits", "24"})
+                .firstErrorLine(),
+            "kqfx: '.mp3' files cannot hold 24-bit samples");
 }
 
 TEST(CommandRender, ParametersHoldFromTheFirstSampleOrGlideInWhenAsked) {
