@@ -3,6 +3,7 @@
 
 #include "CommandRunner.h"
 #include "MiniJson.h"
+#include "SoundFiles.h"
 
 namespace kqfx::test {
 namespace {
@@ -31,6 +32,16 @@ TEST(CommandInfo, PreviewsValuesGivenAsThePluginShowsThem) {
   EXPECT_EQ(bench.firstErrorLine(), "kqfx: Grubbel: the plug-in has no parameter 'depth'; its "
                                     "parameters are 'Input Gain', 'Limit'");
   EXPECT_NE(bench.err.find("\nusage: kqfx bench"), std::string::npos) << bench.err;
+}
+
+TEST(CommandInfo, AFileNameAloneIsTheFileInTheWorkingFolder) {
+  ScratchFolder folder;
+  std::filesystem::copy_file(kFixtures + "/MonoOut.so", folder / "Solo.so");
+  for (const char* name : {"Solo.so", "./Solo.so"}) {
+    const CommandResult result = runKqfx({"info", name}, {}, folder.path().string());
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out.substr(0, result.out.find('\n')), "Solo  ./Solo.so");
+  }
 }
 
 TEST(CommandInfo, JsonOfGrubbelListsItsParametersWithNamesTextsAndLabels) {
