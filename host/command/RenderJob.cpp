@@ -73,6 +73,7 @@ RenderReport runRenderJob(const RenderJob& job, host::AudioSource& source) {
   if (job.showProgress && ::isatty(STDERR_FILENO)) {
     bar.emplace(job.output.filename().string(), job.sampleRate, writeToStandardError,
                 steadySeconds);
+    bar->setColumns(terminalColumns());
   }
   JobObserver observer(bar);
 
