@@ -65,8 +65,9 @@ AudioFileReader::AudioFileReader(const fs::path& path) : path_(path) {
   SF_INFO info{};
   file_ = sf_open(path.c_str(), SFM_READ, &info);
   if (!file_) {
-    throw CommandFailure("input " + shown + " is not an audio file kqfx can read (" +
-                         sf_strerror(nullptr) + ")");
+    std::string why = sf_strerror(nullptr);
+    if (why.rfind("Error : ", 0) == 0) why.erase(0, 8);
+    throw CommandFailure("input " + shown + " is not an audio file kqfx can read (" + why + ")");
   }
   if (info.channels > 2 || info.channels < 1) {
     sf_close(file_);

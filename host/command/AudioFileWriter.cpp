@@ -3,6 +3,8 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include "CommandErrors.h"
 
@@ -10,6 +12,24 @@ namespace kqfx::command {
 namespace {
 
 constexpr std::size_t kChunkFrames = 65536;
+
+// What went wrong in words: libsndfile's own texts ("Unspecified internal
+// error.") say little when the system refused a write, so the system's
+// reason comes first (disk full, file too large, quota).
+std::string whatWentWrong(SNDFILE* file, int systemError) {
+  switch (systemError) {
+    case ENOSPC: return "the disk is full";
+    case EFBIG: return "the file grew beyond what the file system (or a limit) allows";
+    case EDQUOT: return "the disk quota is used up";
+    case EIO: return "the disk reported an input/output error";
+    default: break;
+  }
+  if (systemError != 0) return std::strerror(systemError);
+  std::string text = sf_strerror(file);
+  // "Error : Opus only supports ..." reads better without the prefix.
+  if (text.rfind("Error : ", 0) == 0) text.erase(0, 8);
+  return text;
+}
 
 }  // namespace
 
@@ -25,9 +45,10 @@ AudioFileWriter::AudioFileWriter(int fd, const OutputFormat& format, int sampleR
                          (channels == 1 ? "mono" : "stereo") + " audio at " +
                          std::to_string(sampleRate) + " Hz ('" + shownName_ + "')");
   }
+  errno = 0;
   file_ = sf_open_fd(fd, SFM_WRITE, &info, SF_FALSE);
   if (!file_) {
-    throw CommandFailure("cannot write '" + shownName_ + "': " + sf_strerror(nullptr));
+    throw CommandFailure("cannot write '" + shownName_ + "': " + whatWentWrong(nullptr, errno));
   }
   // Integer formats clip overs instead of wrapping them round.
   sf_command(file_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
@@ -81,8 +102,9 @@ void AudioFileWriter::write(const float* left, const float* right, int32_t frame
 void AudioFileWriter::flush() {
   const auto frames = static_cast<sf_count_t>(pendingFrames_);
   pendingFrames_ = 0;
+  errno = 0;
   if (frames > 0 && sf_writef_float(file_, interleaved_.data(), frames) != frames) {
-    throw CommandFailure("writing '" + shownName_ + "' failed: " + sf_strerror(file_));
+    throw CommandFailure("writing '" + shownName_ + "' failed: " + whatWentWrong(file_, errno));
   }
 }
 
@@ -90,9 +112,10 @@ void AudioFileWriter::finish() {
   flush();
   SNDFILE* file = file_;
   file_ = nullptr;
+  errno = 0;
   sf_write_sync(file);
   const int error = sf_error(file);
-  const std::string why = sf_strerror(file);
+  const std::string why = whatWentWrong(file, errno);
   if (sf_close(file) != 0 || error != SF_ERR_NO_ERROR) {
     throw CommandFailure("completing '" + shownName_ + "' failed: " + why);
   }
