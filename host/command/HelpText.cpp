@@ -59,12 +59,12 @@ options:
 const char* const kRender = R"(usage: kqfx render PLUGIN INPUT OUTPUT [options]
        kqfx render PLUGIN --demo OUTPUT [options]
 
-Runs INPUT through the plug-in and writes OUTPUT, always in stereo, at
-INPUT's sample rate unless --rate or the format asks for another. With --demo the built-in demo signal is used instead
-(four seconds of drums and tones at 120 beats per minute). An existing
-OUTPUT is replaced only with -y; it then keeps its permissions, and a
-symlink is written through to its target. OUTPUT may not be INPUT, nor a
-link to it.
+Runs INPUT through the plug-in and writes OUTPUT, in stereo (or mono with
+--channels 1), at INPUT's sample rate unless --rate or the format asks for
+another. With --demo the built-in demo signal is used instead (four
+seconds of drums and tones at 120 beats per minute). An existing OUTPUT is
+replaced only with -y; it then keeps its permissions, and a symlink is
+written through to its target. OUTPUT may not be INPUT, nor a link to it.
 
 INPUT may be any file libsndfile reads (WAV, FLAC, AIFF, OGG, ...), mono or
 stereo; a mono file feeds both plug-in inputs. OUTPUT's format follows its
@@ -108,7 +108,7 @@ options:
                            (libsamplerate, best quality). A format that
                            cannot hold the rate (Opus above 48000 Hz or at
                            44100 Hz, MP3 above 48000 Hz) is resampled to
-                           the nearest rate it can.
+                           the next rate up it holds, else the next down.
   --bits 16|24|32          integer samples of that width (WAV, AIFF, FLAC
                            to 24, CAF, Wave64, RF64, AU); 16 bits are TPDF
                            dithered. Default: the format's own, as above
@@ -116,8 +116,8 @@ options:
                            mono; default 2
   -q, --quiet              print nothing but warnings and errors: no
                            progress bar (it is shown only on a terminal,
-                           and only for jobs that take over a second), no
-                           settings and no summary
+                           for jobs that look like taking a second or
+                           more), no settings and no summary
 )";
 
 const char* const kDemo = R"(usage: kqfx demo [DIR] [--quiet]
@@ -128,7 +128,7 @@ dry.wav, the signal itself, and one NAME.wav per effect. Effects that are
 not found are skipped with a note.
 
 options:
-  -q, --quiet   no progress bar
+  -q, --quiet   no progress bar (shown on a terminal for long renders)
 )";
 
 const char* const kBench = R"(usage: kqfx bench PLUGIN... [options]
