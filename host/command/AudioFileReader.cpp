@@ -55,15 +55,19 @@ std::string quoted(const fs::path& path) {
 }  // namespace
 
 AudioFileReader::AudioFileReader(const fs::path& path) : path_(path) {
-  const std::string shown = quoted(path);
+  const bool standardInput = path == "-";
+  const std::string shown = standardInput ? std::string("on standard input") : quoted(path);
   std::error_code error;
-  if (!fs::exists(path, error)) throw CommandFailure("input " + shown + " does not exist");
-  if (fs::is_directory(path, error)) throw CommandFailure("input " + shown + " is a folder");
-  if (::access(path.c_str(), R_OK) != 0) {
-    throw CommandFailure("cannot read input " + shown + ": " + std::strerror(errno));
+  if (!standardInput) {
+    if (!fs::exists(path, error)) throw CommandFailure("input " + shown + " does not exist");
+    if (fs::is_directory(path, error)) throw CommandFailure("input " + shown + " is a folder");
+    if (::access(path.c_str(), R_OK) != 0) {
+      throw CommandFailure("cannot read input " + shown + ": " + std::strerror(errno));
+    }
   }
   SF_INFO info{};
-  file_ = sf_open(path.c_str(), SFM_READ, &info);
+  file_ = standardInput ? sf_open_fd(STDIN_FILENO, SFM_READ, &info, SF_FALSE)
+                        : sf_open(path.c_str(), SFM_READ, &info);
   if (!file_) {
     std::string why = sf_strerror(nullptr);
     if (why.rfind("Error : ", 0) == 0) why.erase(0, 8);

@@ -14,7 +14,7 @@ namespace kqfx::command {
 
 class AudioFileReader final : public host::AudioSource {
  public:
-  // Throws CommandFailure when the file is missing, unreadable, not audio
+  // "-" reads standard input. Throws CommandFailure when the file is missing, unreadable, not audio
   // libsndfile knows, has more than two channels, or has a sample rate the
   // plug-ins cannot take.
   explicit AudioFileReader(const std::filesystem::path& path);

@@ -223,7 +223,7 @@ Request parseRender(const std::vector<std::string>& arguments) {
       request.quiet = true;
     }
   }
-  if (request.input && *request.input == request.output) {
+  if (request.input && *request.input == request.output && request.output != "-") {
     throw UsageError("render", "INPUT and OUTPUT are the same file");
   }
   return request;

@@ -67,7 +67,9 @@ replaced only with -y; it then keeps its permissions, and a symlink is
 written through to its target. OUTPUT may not be INPUT, nor a link to it.
 
 INPUT may be any file libsndfile reads (WAV, FLAC, AIFF, OGG, ...), mono or
-stereo; a mono file feeds both plug-in inputs. OUTPUT's format follows its
+stereo; a mono file feeds both plug-in inputs. '-' as INPUT reads standard
+input; '-' as OUTPUT writes a 32-bit float WAV file to standard output
+(messages then go to standard error). OUTPUT's format follows its
 extension: .wav (32-bit float), .flac, .aiff/.aif (24-bit), .ogg (Vorbis),
 .opus, .mp3, .caf, .w64, .rf64, .au (32-bit float). OUTPUT is written under a
 temporary name beside it and appears only once the render has finished;

@@ -1,5 +1,8 @@
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdio>
+#include <fstream>
 #include <memory>
 #include <system_error>
 
@@ -27,6 +30,7 @@ std::string secondsText(int64_t frames, int sampleRate) {
 // (directly, or through a symlink or hard link to INPUT), and not without
 // -y when OUTPUT exists.
 void checkOutputIsSafe(const RenderRequest& request) {
+  if (request.output == "-") return;
   std::error_code error;
   const fs::path output(request.output);
   if (request.input && fs::equivalent(*request.input, output, error)) {
@@ -38,12 +42,36 @@ void checkOutputIsSafe(const RenderRequest& request) {
   }
 }
 
+// Standard output takes the finished file at the end: WAV needs its
+// header completed after the samples, which a pipe cannot take back.
+fs::path standardOutputStandIn() {
+  return fs::temp_directory_path() / ("kqfx-standard-output-" + std::to_string(::getpid()) + ".wav");
+}
+
+void copyToStandardOutput(const fs::path& file) {
+  registerTemporaryFile(file);
+  std::ifstream in(file, std::ios::binary);
+  std::string chunk(1 << 20, '\0');
+  try {
+    while (in.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || in.gcount() > 0) {
+      printOut(chunk.substr(0, static_cast<std::size_t>(in.gcount())));
+    }
+  } catch (...) {
+    ::unlink(file.c_str());
+    unregisterTemporaryFile();
+    throw;
+  }
+  ::unlink(file.c_str());
+  unregisterTemporaryFile();
+}
+
 }  // namespace
 
 int runRender(const RenderRequest& request) {
   // What needs nothing loaded is checked first.
   RenderJob job;
-  job.output = request.output;
+  const bool toStandardOutput = request.output == "-";
+  job.output = toStandardOutput ? standardOutputStandIn() : fs::path(request.output);
   const std::optional<OutputFormat> format = outputFormatFor(job.output);
   if (!format) {
     throw UsageError("render", "cannot tell the format of '" + request.output +
@@ -98,6 +126,11 @@ int runRender(const RenderRequest& request) {
     printError("kqfx: interrupted; '" + request.output + "' was not written\n");
     InterruptionGuard::endBySignalReceived();
   }
+  if (toStandardOutput) copyToStandardOutput(job.output);
+  // With the audio on standard output, what is said goes to standard error.
+  const auto say = [&](const std::string& text) {
+    toStandardOutput ? printError(text) : printOut(text);
+  };
   if (reader && reader->missingFrames() > 0) {
     printError("kqfx: warning: '" + *request.input + "' ends early: its header promises " +
                secondsText(reader->framesRead() + reader->missingFrames(), job.sampleRate) +
@@ -110,17 +143,17 @@ int runRender(const RenderRequest& request) {
                " holds nothing beyond full scale)\n");
   }
   if (!request.quiet) {
-    if (!report.channels.empty()) printOut("channels: " + report.channels + "\n");
-    for (const std::string& setting : report.settings) printOut("set " + setting + "\n");
+    if (!report.channels.empty()) say("channels: " + report.channels + "\n");
+    for (const std::string& setting : report.settings) say("set " + setting + "\n");
     if (report.latency > 0) {
-      printOut("compensated the plug-in's latency of " + std::to_string(report.latency) +
+      say("compensated the plug-in's latency of " + std::to_string(report.latency) +
                " frames\n");
     }
     if (job.outputRate != job.sampleRate) {
-      printOut("resampled from " + std::to_string(job.sampleRate) + " Hz to " +
+      say("resampled from " + std::to_string(job.sampleRate) + " Hz to " +
                std::to_string(job.outputRate) + " Hz\n");
     }
-    printOut("wrote " + request.output + " (" + secondsText(report.frames, job.sampleRate) +
+    say("wrote " + request.output + " (" + secondsText(report.frames, job.sampleRate) +
              " at " + std::to_string(job.outputRate) + " Hz, " + job.format.description + ")\n");
   }
   return 0;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 #include "CommandRunner.h"
@@ -43,9 +44,9 @@ TEST_P(CommandInterrupt, StopsBetweenBlocksAndCleansUp) {
   EXPECT_EQ(folder.entries(), std::vector<std::string>{"out.wav"});
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, CommandInterrupt, testing::Values(SIGINT, SIGTERM),
+INSTANTIATE_TEST_SUITE_P(Signals, CommandInterrupt, testing::Values(SIGINT, SIGTERM, SIGUSR1, SIGPIPE),
                          [](const testing::TestParamInfo<int>& param) {
-                           return std::string(param.param == SIGINT ? "Interrupt" : "Terminate");
+                           return std::string(sigabbrev_np(param.param));
                          });
 
 TEST(CommandInterrupt, OneSignalEndsKqfxEvenWhenThePluginNeverReturns) {

@@ -172,6 +172,20 @@ TEST(CommandRender, SixteenBitsAreDitheredAndOneChannelIsTheMid) {
             "kqfx: '.mp3' files cannot hold 24-bit samples");
 }
 
+TEST(CommandRender, DashWritesAWavFileToStandardOutput) {
+  ScratchFolder folder;
+  writeSound(folder / "in.flac", constantSound(22050, {0.5f, -0.25f}, 300),
+             SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
+  const CommandResult result = runKqfx({"render", "Pellvo", folder / "in.flac", "-"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.err, "wrote - (0.01 s at 22050 Hz, 32-bit float WAV)\n");
+  writeText(folder / "piped.wav", result.out);
+  const Sound out = readSound(folder / "piped.wav");
+  EXPECT_EQ(out.format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+  EXPECT_EQ(out.samples[0], dcRemoved(std::vector<float>(300, 0.5f)));
+  EXPECT_EQ(out.samples[1], dcRemoved(std::vector<float>(300, -0.25f)));
+}
+
 TEST(CommandRender, ParametersHoldFromTheFirstSampleOrGlideInWhenAsked) {
   ScratchFolder folder;
   writeSound(folder / "in.wav", constantSound(44100, {0.5f, -0.5f}, 20000));
