@@ -166,26 +166,43 @@ Request parseRender(const std::vector<std::string>& arguments) {
                                          {"inputs", 0, true},
                                          {"outputs", 0, true},
                                          {"bits", 0, true},
-                                         {"channels", 0, true}};
+                                         {"channels", 0, true},
+                                         {"output-dir", 'o', true},
+                                         {"jobs", 'j', true}};
   const SplitArguments parts = split("render", arguments, specs);
   if (parts.help) return HelpRequest{"render"};
   const bool demo = std::any_of(parts.options.begin(), parts.options.end(),
                                 [](const Option& option) { return option.name == "demo"; });
   const std::size_t count = parts.positionals.size();
   if (count == 0) throw UsageError("render", "which plug-in? PLUGIN is missing");
+  const auto batch = std::find_if(parts.options.begin(), parts.options.end(),
+                                  [](const Option& option) { return option.name == "output-dir"; });
+  if (batch != parts.options.end() && count == 1) {
+    throw UsageError("render", "which files? INPUT is missing");
+  }
+  if (batch != parts.options.end() && demo) {
+    throw UsageError("render", "--demo renders one file; -o is for many INPUT files");
+  }
   if (count == 1) throw UsageError("render", "where to? OUTPUT is missing");
-  if (demo) {
+  if (batch != parts.options.end()) {
+    // Every file named is an INPUT.
+  } else if (demo) {
     expectPositionals("render", parts, 2, 2);
   } else if (count == 2) {
     // One file alone may well be a recording: never take it for OUTPUT.
     throw UsageError("render", "one file given: render needs INPUT and OUTPUT, or --demo and "
                                "OUTPUT to render the built-in demo signal");
   }
-  expectPositionals("render", parts, 2, 3);
+  if (batch == parts.options.end()) expectPositionals("render", parts, 2, 3);
   RenderRequest request;
   request.plugin = parts.positionals[0];
-  if (count == 3) request.input = parts.positionals[1];
-  request.output = parts.positionals.back();
+  if (batch != parts.options.end()) {
+    request.outputDirectory = batch->value;
+    request.inputs.assign(parts.positionals.begin() + 1, parts.positionals.end());
+  } else {
+    if (count == 3) request.input = parts.positionals[1];
+    request.output = parts.positionals.back();
+  }
   for (const Option& option : parts.options) {
     if (option.name == "demo") {
       continue;
@@ -203,6 +220,10 @@ Request parseRender(const std::vector<std::string>& arguments) {
       request.channels = static_cast<int>(wholeNumberOption("render", option, 1, 2, "a number"));
     } else if (option.name == "inputs") {
       request.inputMap = option.value;
+    } else if (option.name == "output-dir") {
+      continue;
+    } else if (option.name == "jobs") {
+      request.jobs = static_cast<int>(wholeNumberOption("render", option, 1, 256, "a number of jobs"));
     } else if (option.name == "outputs") {
       request.outputMap = option.value;
     } else if (option.name == "param") {

@@ -29,6 +29,11 @@ struct RenderRequest {
   bool glide = false;      // let -p values glide in as in a host
   std::optional<int> bits;  // integer samples of this width instead of the format's own
   int channels = 2;         // channels written: 1 writes the mid
+  // -o OUTDIR: every positional after PLUGIN is an INPUT, written to
+  // OUTDIR under its own name, `jobs` at a time (0: one per core).
+  std::optional<std::string> outputDirectory;
+  std::vector<std::string> inputs;
+  int jobs = 0;
   std::optional<std::string> inputMap;   // --inputs, as given
   std::optional<std::string> outputMap;  // --outputs, as given
   std::vector<std::string> parameters;  // NAME=VALUE, as given

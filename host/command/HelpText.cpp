@@ -58,6 +58,7 @@ options:
 
 const char* const kRender = R"(usage: kqfx render PLUGIN INPUT OUTPUT [options]
        kqfx render PLUGIN --demo OUTPUT [options]
+       kqfx render PLUGIN -o OUTDIR INPUT... [-j N] [options]
 
 Runs INPUT through the plug-in and writes OUTPUT, in stereo (or mono with
 --channels 1), at INPUT's sample rate unless --rate or the format asks for
@@ -80,6 +81,10 @@ reports is taken off the front of OUTPUT and added to its end.
 
 options:
   --demo                   render the built-in demo signal (no INPUT)
+  -o, --output-dir OUTDIR  render every INPUT into OUTDIR under its own
+                           name, each in a process of its own, with one
+                           summary at the end (exit status 1 if one failed)
+  -j, --jobs N             renders at a time with -o (default: one per core)
   -y, --overwrite          replace OUTPUT if it exists
   -p, --param NAME=VALUE   set a parameter; NAME is its name (any case;
                            quote names with spaces) or its index. VALUE is

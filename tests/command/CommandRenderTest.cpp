@@ -186,6 +186,26 @@ TEST(CommandRender, DashWritesAWavFileToStandardOutput) {
   EXPECT_EQ(out.samples[1], dcRemoved(std::vector<float>(300, -0.25f)));
 }
 
+TEST(CommandRender, ManyInputsIntoAFolderWithOneSummary) {
+  ScratchFolder folder;
+  writeSound(folder / "a.wav", constantSound(44100, {0.5f, 0.5f}, 200));
+  writeSound(folder / "b.flac", constantSound(44100, {0.25f, 0.25f}, 100),
+             SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
+  writeText(folder / "c.wav", "not audio");
+  const CommandResult result =
+      runKqfx({"render", "Pellvo", "-o", folder / "out", folder / "a.wav", folder / "b.flac",
+               folder / "c.wav", "-j", "2"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out, "");
+  EXPECT_NE(result.err.find("rendered 2 of 3 files into " + (folder / "out") + "; failed: " +
+                            (folder / "c.wav") + "\n"),
+            std::string::npos)
+      << result.err;
+  EXPECT_EQ(readSound(folder / "out/a.wav").samples[0], dcRemoved(std::vector<float>(200, 0.5f)));
+  EXPECT_EQ(readSound(folder / "out/b.flac").frames(), 100u);
+  EXPECT_FALSE(std::filesystem::exists(folder / "out/c.wav"));
+}
+
 TEST(CommandRender, ParametersHoldFromTheFirstSampleOrGlideInWhenAsked) {
   ScratchFolder folder;
   writeSound(folder / "in.wav", constantSound(44100, {0.5f, -0.5f}, 20000));
