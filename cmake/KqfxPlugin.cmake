@@ -32,5 +32,7 @@ function(kqfx_add_plugin name)
   endif()
   set_property(GLOBAL APPEND PROPERTY KQFX_PLUGINS ${name})
   set_property(GLOBAL PROPERTY KQFX_PLUGIN_EXPORTS_${name} "${exports}")
-  install(TARGETS ${name} LIBRARY DESTINATION lib/vst)
+  # Plug-ins are loaded, never run: no execute bit once installed.
+  install(TARGETS ${name} LIBRARY DESTINATION lib/vst
+          PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 endfunction()
