@@ -77,14 +77,11 @@ RenderReport runRenderJob(const RenderJob& job, host::AudioSource& source) {
   }
   JobObserver observer(bar);
 
-  // The plug-in runs on silence before the render: at least a block, since
-  // many plug-ins work their latency out only once they process, and with
-  // values given, long enough for them to settle. Switching it off and on
-  // again then starts the render clean. Values that are to glide in are set
-  // after that, so that they glide from the defaults as in a host.
-  setActivity(name + ": settling on silence" + running);
+  // With values given, the plug-in runs on silence until they have
+  // settled, and is switched off and on again so that the render starts
+  // clean with them in place; with --glide they glide in as in a host.
   const bool settleValues = !job.parameters.empty() && !job.glide;
-  bool stopped = !settleValues && !loop.settle(job.blockSize, &observer);
+  bool stopped = false;
 
   std::vector<std::string> names;
   for (int32_t index = 0; index < plugin.numParams(); ++index) {

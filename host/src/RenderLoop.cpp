@@ -157,12 +157,11 @@ RenderOutcome RenderLoop::run(AudioSource& source, AudioSink& sink, int64_t tail
                               RenderObserver* observer, bool compensateLatency) {
   tailFrames = std::max<int64_t>(tailFrames, 0);
   ResumedPlugin resumed(plugin_);
-  latency_ = std::max({plugin_.record().initialDelay, latency_, 0});
-  // Frames still to drop from the front of the output.
-  int64_t skip = compensateLatency ? latency_ : 0;
-  tailFrames += skip;
+  // The delay is known once the first block is processed (many plug-ins
+  // work it out only then), before anything is written.
+  int64_t skip = -1;  // frames still to drop from the front of the output
   const int64_t sourceFrames = source.remainingFrames();
-  const int64_t total = sourceFrames < 0 ? -1 : sourceFrames + tailFrames - skip;
+  int64_t total = -1;
   int64_t done = 0;
   int64_t quietRun = 0;  // frames of the tail below the quiet threshold so far
   bool sourceEnded = false;
@@ -181,6 +180,12 @@ RenderOutcome RenderLoop::run(AudioSource& source, AudioSink& sink, int64_t tail
       tailFrames -= frames;
     }
     processBlock(frames);
+    if (skip < 0) {
+      latency_ = std::max({plugin_.record().initialDelay, latency_, 0});
+      skip = compensateLatency ? latency_ : 0;
+      tailFrames += skip;
+      total = sourceFrames < 0 ? -1 : sourceFrames + tailFrames + (inTail ? frames : 0) - skip;
+    }
     if (inTail && quietFramesToEnd_ > 0) {
       const float* left = out_.channel(static_cast<std::size_t>(map_.outputs[0]));
       const float* right = out_.channel(static_cast<std::size_t>(map_.outputs[1]));

@@ -78,7 +78,7 @@ TEST(CommandInterrupt, APluginThatCrashesEndsKqfxWithOneMessageAndNoFileLeft) {
   const CommandResult exits = runKqfx(
       {"render", kFixtures + "/Exits.so", folder / "in.wav", folder / "out.wav", "--block", "64"});
   EXPECT_EQ(exits.status, 1);
-  EXPECT_EQ(exits.err, "kqfx: Exits: settling on silence at 44100 Hz in blocks of 64: the plug-in "
+  EXPECT_EQ(exits.err, "kqfx: Exits: rendering at 44100 Hz in blocks of 64, block 0: the plug-in "
                        "ended the process (it called exit); the output was not written\n");
   EXPECT_EQ(folder.entries(), std::vector<std::string>{"in.wav"});
   const CommandResult info = runKqfx({"info", kFixtures + "/Crashes.so"});

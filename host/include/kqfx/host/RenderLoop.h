@@ -77,7 +77,7 @@ class RenderLoop {
   // Resumes, processes the whole source and then `tailFrames` frames of
   // silence (so reverbs and echoes ring out) in blocks of at most the block
   // size, and suspends, also when the sink throws. With `compensateLatency`
-  // the delay the plug-in reports once resumed is taken off the front of
+  // the delay the plug-in reports after its first block is taken off the front of
   // the output and added to the tail, so that the output lines up with the
   // input. Call once.
   RenderOutcome run(AudioSource& source, AudioSink& sink, int64_t tailFrames,
