@@ -1,6 +1,7 @@
 #include "BenchReport.h"
 #include "BenchRun.h"
 #include "Commands.h"
+#include "Interruption.h"
 #include "PluginSearch.h"
 #include "StandardOutput.h"
 
@@ -16,10 +17,10 @@ int runBench(const BenchRequest& request) {
     subject.name = pluginName(subject.plugin);
     for (const std::string& text : plugin.parameters) subject.name += " " + text;
     for (const std::string& text : request.sharedParameters) {
-      subject.parameters.push_back(parseParameterArgument(text));
+      subject.parameters.push_back(parseParameterArgument(text, "bench"));
     }
     for (const std::string& text : plugin.parameters) {
-      subject.parameters.push_back(parseParameterArgument(text));
+      subject.parameters.push_back(parseParameterArgument(text, "bench"));
     }
     subjects.push_back(std::move(subject));
   }
@@ -29,7 +30,13 @@ int runBench(const BenchRequest& request) {
   settings.sampleRate = request.sampleRate;
   settings.blockSize = request.blockSize;
   settings.seconds = request.seconds;
-  runBench(subjects, settings);
+  {
+    // A plug-in that crashes or hangs ends kqfx with one clear message.
+    InterruptionGuard guard;
+    setActivity("benchmarking");
+    runBench(subjects, settings);
+  }
+  InterruptionGuard::endBySignalReceived();
   printOut(request.json ? benchJson(subjects, settings) : benchTable(subjects, settings));
   return 0;
 }

@@ -1,7 +1,9 @@
 #include "BenchReport.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <thread>
 
@@ -50,9 +52,13 @@ std::string padded(std::string text, std::size_t width) {
   return text;
 }
 
+// Four significant digits, written as a plain number: 44100, not 4.41e+04.
 std::string jsonDouble(double value) {
   if (!std::isfinite(value)) return "null";
-  return formatted("%.4g", value);
+  const double rounded = std::strtod(formatted("%.4g", value).c_str(), nullptr);
+  char text[400];
+  const auto result = std::to_chars(text, text + sizeof text, rounded, std::chars_format::fixed);
+  return std::string(text, result.ptr);
 }
 
 }  // namespace
@@ -96,7 +102,7 @@ std::string benchTable(const std::vector<BenchSubject>& subjects, const BenchSet
 
 std::string benchJson(const std::vector<BenchSubject>& subjects, const BenchSettings& settings) {
   std::string text = "{\"machine\": " + jsonString(machineDescription()) +
-                     ", \"sample_rate\": " + jsonDouble(settings.sampleRate) +
+                     ", \"sampleRate\": " + jsonDouble(settings.sampleRate) +
                      ", \"block\": " + std::to_string(settings.blockSize) +
                      ", \"seconds\": " + jsonDouble(settings.seconds) +
                      ", \"repetitions\": " + std::to_string(settings.repetitions) +
@@ -107,13 +113,13 @@ std::string benchJson(const std::vector<BenchSubject>& subjects, const BenchSett
     text += std::string(i ? ", " : "") + "{\"name\": " + jsonString(s.name) +
             ", \"path\": " + (s.plugin.empty() ? "null" : jsonString(s.plugin.string())) +
             ", \"median\": " + jsonDouble(f.median) + ", \"min\": " + jsonDouble(f.minimum) +
-            ", \"realtime_factor\": " + jsonDouble(f.realtimeFactor) +
-            ", \"core_percent\": " + jsonDouble(f.corePercent) +
-            ", \"instances_per_core\": " + jsonDouble(f.instancesPerCore) +
-            ", \"gliding_median\": " + jsonDouble(f.gliding) +
-            ", \"glide_parameter\": " +
+            ", \"realtimeFactor\": " + jsonDouble(f.realtimeFactor) +
+            ", \"corePercent\": " + jsonDouble(f.corePercent) +
+            ", \"instancesPerCore\": " + jsonDouble(f.instancesPerCore) +
+            ", \"glidingMedian\": " + jsonDouble(f.gliding) +
+            ", \"glideParameter\": " +
             (s.glideParameter.empty() ? "null" : jsonString(s.glideParameter)) +
-            ", \"silence_after_sound_median\": " + jsonDouble(f.silence) + "}";
+            ", \"silenceAfterSoundMedian\": " + jsonDouble(f.silence) + "}";
   }
   return text + "]}\n";
 }

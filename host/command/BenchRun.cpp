@@ -7,7 +7,10 @@
 #include <cstring>
 #include <functional>
 
+#include "CommandErrors.h"
+#include "ParameterValue.h"
 #include "PluginLoading.h"
+#include "PluginSearch.h"
 #include "kqfx/host/PluginInstance.h"
 
 namespace kqfx::command {
@@ -86,9 +89,14 @@ class Runner {
       std::vector<std::string> names;
       for (int32_t i = 0; i < plugin_->numParams(); ++i) names.push_back(plugin_->parameterName(i));
       for (const ParameterArgument& p : subject.parameters) {
-        const int32_t index = resolveParameter(p.key, names);
-        plugin_->setParameter(index, p.value);
-        if (glideIndex_ < 0) glideIndex_ = index;
+        try {
+          const int32_t index = resolveParameter(p.key, names);
+          setParameterValue(*plugin_, index, p, "bench");
+          if (glideIndex_ < 0) glideIndex_ = index;
+        } catch (const UsageError& error) {
+          // Several plug-ins may be benched: say which one lacks it.
+          throw UsageError("bench", pluginName(subject.plugin) + ": " + error.what());
+        }
       }
       if (glideIndex_ < 0 && plugin_->numParams() > 0) glideIndex_ = 0;
       if (glideIndex_ >= 0) {

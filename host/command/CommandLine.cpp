@@ -142,12 +142,19 @@ Request parseList(const std::vector<std::string>& arguments) {
 }
 
 Request parseInfo(const std::vector<std::string>& arguments) {
-  static constexpr OptionSpec specs[] = {{"json", 0, false}};
+  static constexpr OptionSpec specs[] = {{"json", 0, false}, {"param", 'p', true}};
   const SplitArguments parts = split("info", arguments, specs);
   if (parts.help) return HelpRequest{"info"};
   if (parts.positionals.empty()) throw UsageError("info", "which plug-in? PLUGIN is missing");
   expectPositionals("info", parts, 1, 1);
-  InfoRequest request{parts.positionals[0], !parts.options.empty()};
+  InfoRequest request{parts.positionals[0], false, {}};
+  for (const Option& option : parts.options) {
+    if (option.name == "json") {
+      request.json = true;
+    } else {
+      request.parameters.push_back(option.value);
+    }
+  }
   return request;
 }
 
@@ -156,24 +163,83 @@ Request parseRender(const std::vector<std::string>& arguments) {
                                          {"block", 'b', true},
                                          {"tail", 't', true},
                                          {"rate", 'r', true},
-                                         {"quiet", 'q', false}};
+                                         {"quiet", 'q', false},
+                                         {"demo", 0, false},
+                                         {"overwrite", 'y', false},
+                                         {"glide", 0, false},
+                                         {"inputs", 0, true},
+                                         {"outputs", 0, true},
+                                         {"bits", 0, true},
+                                         {"channels", 0, true},
+                                         {"output-dir", 'o', true},
+                                         {"jobs", 'j', true}};
   const SplitArguments parts = split("render", arguments, specs);
   if (parts.help) return HelpRequest{"render"};
+  const bool demo = std::any_of(parts.options.begin(), parts.options.end(),
+                                [](const Option& option) { return option.name == "demo"; });
   const std::size_t count = parts.positionals.size();
   if (count == 0) throw UsageError("render", "which plug-in? PLUGIN is missing");
+  const auto batch = std::find_if(parts.options.begin(), parts.options.end(),
+                                  [](const Option& option) { return option.name == "output-dir"; });
+  if (batch != parts.options.end() && count == 1) {
+    throw UsageError("render", "which files? INPUT is missing");
+  }
+  if (batch != parts.options.end() && demo) {
+    throw UsageError("render", "--demo renders one file; -o is for many INPUT files");
+  }
   if (count == 1) throw UsageError("render", "where to? OUTPUT is missing");
-  expectPositionals("render", parts, 2, 3);
+  if (batch != parts.options.end()) {
+    // Every file named is an INPUT.
+  } else if (demo) {
+    expectPositionals("render", parts, 2, 2);
+  } else if (count == 2) {
+    // One file alone may well be a recording: never take it for OUTPUT.
+    throw UsageError("render", "one file given: render needs INPUT and OUTPUT, or --demo and "
+                               "OUTPUT to render the built-in demo signal");
+  }
+  if (batch == parts.options.end()) expectPositionals("render", parts, 2, 3);
   RenderRequest request;
   request.plugin = parts.positionals[0];
-  if (count == 3) request.input = parts.positionals[1];
-  request.output = parts.positionals.back();
+  if (batch != parts.options.end()) {
+    request.outputDirectory = batch->value;
+    request.inputs.assign(parts.positionals.begin() + 1, parts.positionals.end());
+  } else {
+    if (count == 3) request.input = parts.positionals[1];
+    request.output = parts.positionals.back();
+  }
   for (const Option& option : parts.options) {
-    if (option.name == "param") {
+    if (option.name == "demo") {
+      continue;
+    } else if (option.name == "overwrite") {
+      request.overwrite = true;
+    } else if (option.name == "glide") {
+      request.glide = true;
+    } else if (option.name == "bits") {
+      const long long bits = wholeNumberOption("render", option, 16, 32, "16, 24 or 32, a number");
+      if (bits != 16 && bits != 24 && bits != 32) {
+        throw UsageError("render", "--bits must be 16, 24 or 32, not '" + option.value + "'");
+      }
+      request.bits = static_cast<int>(bits);
+    } else if (option.name == "channels") {
+      request.channels = static_cast<int>(wholeNumberOption("render", option, 1, 2, "a number"));
+    } else if (option.name == "inputs") {
+      request.inputMap = option.value;
+    } else if (option.name == "output-dir") {
+      continue;
+    } else if (option.name == "jobs") {
+      request.jobs = static_cast<int>(wholeNumberOption("render", option, 1, 256, "a number of jobs"));
+    } else if (option.name == "outputs") {
+      request.outputMap = option.value;
+    } else if (option.name == "param") {
       request.parameters.push_back(option.value);
     } else if (option.name == "block") {
       request.blockSize = static_cast<int32_t>(
           wholeNumberOption("render", option, 1, kMaxBlockSize, "a whole number of frames"));
+    } else if (option.name == "tail" && option.value == "auto") {
+      request.tailAuto = true;
+      request.tailSeconds = kMaxTailSeconds;
     } else if (option.name == "tail") {
+      request.tailAuto = false;
       request.tailSeconds = secondsOption("render", option, kMaxTailSeconds);
     } else if (option.name == "rate") {
       request.sampleRate = static_cast<int32_t>(
@@ -182,11 +248,7 @@ Request parseRender(const std::vector<std::string>& arguments) {
       request.quiet = true;
     }
   }
-  if (request.input && request.sampleRate) {
-    throw UsageError("render",
-                     "--rate is for the built-in demo signal; the output keeps INPUT's rate");
-  }
-  if (request.input && *request.input == request.output) {
+  if (request.input && *request.input == request.output && request.output != "-") {
     throw UsageError("render", "INPUT and OUTPUT are the same file");
   }
   return request;

@@ -22,15 +22,28 @@ struct ListRequest {
 struct InfoRequest {
   std::string plugin;
   bool json = false;
+  std::vector<std::string> parameters;  // NAME=VALUE to preview, as given
 };
 struct RenderRequest {
   std::string plugin;
-  std::optional<std::string> input;  // none: the demo signal
+  std::optional<std::string> input;  // none: the demo signal (--demo)
   std::string output;
+  bool overwrite = false;  // replace an existing OUTPUT
+  bool glide = false;      // let -p values glide in as in a host
+  std::optional<int> bits;  // integer samples of this width instead of the format's own
+  int channels = 2;         // channels written: 1 writes the mid
+  // -o OUTDIR: every positional after PLUGIN is an INPUT, written to
+  // OUTDIR under its own name, `jobs` at a time (0: one per core).
+  std::optional<std::string> outputDirectory;
+  std::vector<std::string> inputs;
+  int jobs = 0;
+  std::optional<std::string> inputMap;   // --inputs, as given
+  std::optional<std::string> outputMap;  // --outputs, as given
   std::vector<std::string> parameters;  // NAME=VALUE, as given
   int32_t blockSize = 512;
   double tailSeconds = 0.0;
-  std::optional<int32_t> sampleRate;  // only without input
+  bool tailAuto = false;  // --tail auto: until the output has been quiet a second
+  std::optional<int32_t> sampleRate;  // the demo's rate, or the rate INPUT is resampled to
   bool quiet = false;
 };
 struct DemoRequest {

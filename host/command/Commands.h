@@ -9,6 +9,8 @@ namespace kqfx::command {
 int runList(const ListRequest& request);
 int runInfo(const InfoRequest& request);
 int runRender(const RenderRequest& request);
+// render -o OUTDIR INPUT...
+int runRenderBatch(const RenderRequest& request);
 int runDemo(const DemoRequest& request);
 int runBench(const BenchRequest& request);
 int runValidate(const ValidateRequest& request);

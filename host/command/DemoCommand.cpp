@@ -41,7 +41,7 @@ RenderJob demoJob(const fs::path& plugin, const DemoPreset& preset, const fs::pa
   RenderJob job;
   job.plugin = plugin;
   for (const DemoSetting& setting : preset.settings) {
-    job.parameters.push_back({setting.parameter, setting.value});
+    job.parameters.push_back({setting.parameter, setting.value, {}});
   }
   job.sampleRate = kDemoDefaultRate;
   job.tailFrames = static_cast<int64_t>(preset.tailSeconds * kDemoDefaultRate);

@@ -12,7 +12,7 @@ Inspect VST 2 plug-ins and render audio files through them.
 commands:
   list                         the plug-ins kqfx can find
   info PLUGIN [--json]         a plug-in's identity, channels and parameters
-  render PLUGIN [INPUT] OUTPUT run audio through a plug-in into a file
+  render PLUGIN INPUT OUTPUT   run audio through a plug-in into a file
   demo [DIR]                   render the built-in demo through each kqfx effect
   bench PLUGIN...              how much CPU plug-ins take, side by side
   validate PLUGIN [--level N]  check that a plug-in behaves under what hosts do
@@ -56,42 +56,88 @@ render, demo, bench, validate or help. 'kqfx COMMAND --help' shows the
 same page.
 )";
 
-const char* const kInfo = R"(usage: kqfx info PLUGIN [--json]
+const char* const kInfo = R"(usage: kqfx info PLUGIN [--json] [-p NAME=VALUE...]
 
 Shows a plug-in's unique identifier, version, flags, inputs and outputs,
-programs and a table of its parameters: index, name, value (0..1), value
-text and label.
+latency (read once the plug-in is switched on), programs and a table of
+its parameters: index, name, value (0..1), value text and label.
 
 options:
-  --json   print the same as one JSON object
+  --json                   print the same as one JSON object
+  -p, --param NAME=VALUE   preview a setting as 'kqfx render' takes it: the
+                           table shows the texts it gives; nothing is
+                           rendered; repeatable
 )";
 
-const char* const kRender = R"(usage: kqfx render PLUGIN [INPUT] OUTPUT [options]
+const char* const kRender = R"(usage: kqfx render PLUGIN INPUT OUTPUT [options]
+       kqfx render PLUGIN --demo OUTPUT [options]
+       kqfx render PLUGIN -o OUTDIR INPUT... [-j N] [options]
 
-Runs INPUT through the plug-in and writes OUTPUT, always in stereo, at
-INPUT's sample rate. Without INPUT the built-in demo signal is used (four
-seconds of drums and tones at 120 beats per minute).
+Runs INPUT through the plug-in and writes OUTPUT, in stereo (or mono with
+--channels 1), at INPUT's sample rate unless --rate or the format asks for
+another. With --demo the built-in demo signal is used instead (four
+seconds of drums and tones at 120 beats per minute). An existing OUTPUT is
+replaced only with -y; it then keeps its permissions, and a symlink is
+written through to its target. OUTPUT may not be INPUT, nor a link to it.
 
 INPUT may be any file libsndfile reads (WAV, FLAC, AIFF, OGG, ...), mono or
-stereo; a mono file feeds both plug-in inputs. OUTPUT's format follows its
+stereo; a mono file feeds both plug-in inputs. '-' as INPUT reads standard
+input; '-' as OUTPUT writes a 32-bit float WAV file to standard output
+(messages then go to standard error). OUTPUT's format follows its
 extension: .wav (32-bit float), .flac, .aiff/.aif (24-bit), .ogg (Vorbis),
 .opus, .mp3, .caf, .w64, .rf64, .au (32-bit float). OUTPUT is written under a
 temporary name beside it and appears only once the render has finished;
 an existing OUTPUT stays untouched if the render fails or is stopped.
+Samples an integer format has to clip are counted and reported, and an
+INPUT shorter than its header says is warned about. The delay a plug-in
+reports is taken off the front of OUTPUT and added to its end.
 
 options:
-  -p, --param NAME=VALUE   set a parameter before processing starts; NAME is
-                           its name (any case; quote names with spaces) or
-                           its index, VALUE a number from 0 to 1; repeatable.
-                           Effects that glide parameter changes reach the
-                           value over their first moments, as in any host.
+  --demo                   render the built-in demo signal (no INPUT)
+  -o, --output-dir OUTDIR  render every INPUT into OUTDIR under its own
+                           name, each in a process of its own, with one
+                           summary at the end (exit status 1 if one failed)
+  -j, --jobs N             renders at a time with -o (default: one per core)
+  -y, --overwrite          replace OUTPUT if it exists
+  -p, --param NAME=VALUE   set a parameter; NAME is its name (any case;
+                           quote names with spaces) or its index. VALUE is
+                           a number from 0 to 1 (the plug-in's own scale),
+                           or a value as 'kqfx info' shows it: a choice
+                           (model=Catacombs), a number out of 0..1 or with
+                           the unit (tempo=120, "input gain=+6dB"); the
+                           nearest setting is used and printed. Repeatable.
+                           The plug-in settles on silence with the values
+                           set, so they hold from the first sample.
+  --glide                  let the values glide in from the defaults over
+                           the first moments instead, as in a host
   -b, --block FRAMES       frames per process call (default 512)
   -t, --tail SECONDS       silence appended after the input, so reverbs and
-                           echoes ring out (default 0)
+                           echoes ring out (default 0); 'auto' goes on until
+                           the output has stayed below -96 dBFS for a second
+                           (at most an hour)
+  --inputs MAP             what feeds each plug-in input, comma-separated:
+                           L (left), R (right), M (mid) or 0 (silence);
+                           default L,R, M for one input, silence for more
+                           (a side-chain). The map is printed whenever the
+                           plug-in is not two in, two out.
+  --outputs MAP            the plug-in outputs written left and right,
+                           from 1 ("2,1" swaps; one number for both);
+                           default 1,2, or 1 for a one-output plug-in
   -r, --rate HZ            sample rate of the demo signal (default 44100);
-                           not with INPUT
-  -q, --quiet              no progress bar (it is shown only on a terminal,
-                           and only for jobs that take over a second)
+                           with INPUT, the rate OUTPUT is resampled to
+                           (libsamplerate, best quality). A format that
+                           cannot hold the rate (Opus above 48000 Hz or at
+                           44100 Hz, MP3 above 48000 Hz) is resampled to
+                           the next rate up it holds, else the next down.
+  --bits 16|24|32          integer samples of that width (WAV, AIFF, FLAC
+                           to 24, CAF, Wave64, RF64, AU); 16 bits are TPDF
+                           dithered. Default: the format's own, as above
+  --channels 1|2           1 writes the mid (L+R)/2, for a mono take kept
+                           mono; default 2
+  -q, --quiet              print nothing but warnings and errors: no
+                           progress bar (it is shown only on a terminal,
+                           for jobs that look like taking a second or
+                           more), no settings and no summary
 )";
 
 const char* const kDemo = R"(usage: kqfx demo [DIR] [--quiet]
@@ -102,7 +148,7 @@ dry.wav, the signal itself, and one NAME.wav per effect. Effects that are
 not found are skipped with a note.
 
 options:
-  -q, --quiet   no progress bar
+  -q, --quiet   no progress bar (shown on a terminal for long renders)
 )";
 
 const char* const kBench = R"(usage: kqfx bench PLUGIN... [options]

@@ -1,12 +1,21 @@
 #pragma once
-// SIGINT, SIGTERM and SIGHUP while kqfx writes files. The first signal asks
-// the running render to stop (it checks between blocks) and deletes the
-// temporary file being written at once, so nothing is left behind even if
-// the plug-in never returns; a second signal ends the process on the spot.
+// Signals while kqfx runs a plug-in and writes files.
+//
+// Stop signals (SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGUSR1, SIGUSR2,
+// SIGXFSZ, SIGALRM): the first asks the running render to stop (it checks
+// between blocks) and deletes the temporary file being written at once, so
+// nothing is left behind even if the plug-in never returns; a second
+// signal, or one second without the render stopping, ends the process.
+//
+// A plug-in that crashes (SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT ...) or
+// calls exit() ends kqfx with one message naming the plug-in and what kqfx
+// was doing, and exit status 1; the temporary file is deleted first.
 
 #include <signal.h>
 
+#include <cstdint>
 #include <filesystem>
+#include <string>
 
 namespace kqfx::command {
 
@@ -26,12 +35,20 @@ class InterruptionGuard {
   static void endBySignalReceived();
 };
 
+// What kqfx is doing with which plug-in, for the message should the
+// plug-in crash: "Vardello: rendering at 44100 Hz in blocks of 512".
+// Host thread; the text is copied.
+void setActivity(const std::string& text);
+// The block being processed (counted from 0), shown with the activity;
+// -1 when not processing.
+void setActivityBlock(int64_t block);
+
 // The temporary file the handler deletes; the path is copied.
 void registerTemporaryFile(const std::filesystem::path& path);
 void unregisterTemporaryFile();
 
-// Holds the three signals back while alive, for steps that must not be
-// cut in half (completing and renaming the output).
+// Holds the stop signals back while alive, for steps that must not be cut
+// in half (completing and renaming the output).
 class SignalsHeldBack {
  public:
   SignalsHeldBack();

@@ -44,33 +44,29 @@ std::string namesForMessage(const std::vector<std::string>& names) {
 
 }  // namespace
 
-ParameterArgument parseParameterArgument(const std::string& text) {
+ParameterArgument parseParameterArgument(const std::string& text, const std::string& command) {
   const std::size_t equals = text.rfind('=');
   if (equals == std::string::npos || equals == 0) {
-    throw UsageError("render", "parameter '" + text + "' should be NAME=VALUE");
+    throw UsageError(command, "parameter '" + text + "' should be NAME=VALUE");
   }
   ParameterArgument argument;
   argument.key = text.substr(0, equals);
-  const std::string valueText = text.substr(equals + 1);
-  const std::optional<double> value = parseDecimal(valueText);
-  if (!value) {
-    throw UsageError("render", "value '" + valueText + "' for parameter '" + argument.key +
-                                   "' is not a number");
+  argument.shown = text.substr(equals + 1);
+  if (argument.shown.empty()) {
+    throw UsageError(command, "parameter '" + argument.key + "' has no value");
   }
-  if (*value < 0.0 || *value > 1.0) {
-    throw UsageError("render", "value " + valueText + " for parameter '" + argument.key +
-                                   "' is outside 0..1");
-  }
-  argument.value = static_cast<float>(*value);
+  const std::optional<double> value = parseDecimal(argument.shown);
+  if (value && *value >= 0.0 && *value <= 1.0) argument.value = static_cast<float>(*value);
   return argument;
 }
 
-int32_t resolveParameter(const std::string& key, const std::vector<std::string>& names) {
+int32_t resolveParameter(const std::string& key, const std::vector<std::string>& names,
+                         const std::string& command) {
   for (bool dropSeparators : {false, true}) {
     const std::vector<int32_t> found = matches(key, names, dropSeparators);
     if (found.size() == 1) return found[0];
     if (found.size() > 1) {
-      throw UsageError("render", "parameter name '" + key +
+      throw UsageError(command, "parameter name '" + key +
                                      "' is ambiguous: more than one parameter has it; use an index");
     }
   }
@@ -78,10 +74,10 @@ int32_t resolveParameter(const std::string& key, const std::vector<std::string>&
     if (*index >= 0 && *index < static_cast<long long>(names.size())) {
       return static_cast<int32_t>(*index);
     }
-    throw UsageError("render", "parameter index " + key + " is out of range: the plug-in has " +
+    throw UsageError(command, "parameter index " + key + " is out of range: the plug-in has " +
                                    std::to_string(names.size()) + " parameters");
   }
-  throw UsageError("render", "the plug-in has no parameter '" + key + "'; " +
+  throw UsageError(command, "the plug-in has no parameter '" + key + "'; " +
                                  namesForMessage(names));
 }
 

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <system_error>
@@ -26,19 +27,30 @@ mode_t creationMode() {
 
 }  // namespace
 
-PendingOutput::PendingOutput(const fs::path& target) : target_(target) {
-  const std::string shown = "'" + target.string() + "'";
+PendingOutput::PendingOutput(const fs::path& requested) : target_(requested) {
+  const std::string shown = "'" + requested.string() + "'";
   std::error_code error;
-  if (fs::is_directory(target, error)) {
+  // A symlinked OUTPUT is written through to the file it points at.
+  if (fs::is_symlink(requested, error)) {
+    target_ = fs::weakly_canonical(requested, error);
+    if (error) throw CommandFailure("cannot write " + shown + ": " + error.message());
+  }
+  if (fs::is_directory(target_, error)) {
     throw CommandFailure("cannot write " + shown + ": it is a folder");
   }
-  if (fs::exists(fs::symlink_status(target, error)) && !fs::is_regular_file(target, error)) {
+  const bool exists = fs::exists(fs::symlink_status(target_, error));
+  if (exists && !fs::is_regular_file(target_, error)) {
     throw CommandFailure("cannot write " + shown + ": it exists and is not a regular file");
   }
-  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  const std::string name = target.filename().string();
+  const fs::path folder = target_.has_parent_path() ? target_.parent_path() : fs::path(".");
+  const std::string name = target_.filename().string();
   if (name.empty()) throw CommandFailure("cannot write " + shown + ": no file name");
-  std::string pattern = (folder / ("." + name + ".kqfx-XXXXXX")).string();
+  // The temporary name must fit wherever the final one does.
+  const std::string suffix = ".kqfx-XXXXXX";
+  const long nameMax = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+  const std::size_t room =
+      nameMax > 0 ? static_cast<std::size_t>(nameMax) - 1 - suffix.size() : name.size();
+  std::string pattern = (folder / ("." + name.substr(0, std::min(name.size(), room)) + suffix)).string();
   std::vector<char> buffer(pattern.begin(), pattern.end());
   buffer.push_back('\0');
   // Registered before it exists, so that no signal can leave it behind.
@@ -52,7 +64,13 @@ PendingOutput::PendingOutput(const fs::path& target) : target_(target) {
     temporary_ = buffer.data();
     registerTemporaryFile(temporary_);
   }
-  ::fchmod(fd_, creationMode());
+  // A file replaced keeps its permission bits (a private take stays private).
+  struct stat existing {};
+  if (exists && ::stat(target_.c_str(), &existing) == 0) {
+    ::fchmod(fd_, existing.st_mode & 07777);
+  } else {
+    ::fchmod(fd_, creationMode());
+  }
 }
 
 PendingOutput::~PendingOutput() { discard(); }

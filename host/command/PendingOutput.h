@@ -2,7 +2,9 @@
 // An output file that appears only when it is complete: written under a
 // hidden temporary name in the same folder, renamed over the real name by
 // commit(), deleted if the owner goes away without committing (and by the
-// interruption handler if a signal arrives first).
+// interruption handler if a signal arrives first). A symlinked target is
+// written through to the file it points at, and a replaced file keeps its
+// permission bits.
 
 #include <filesystem>
 
@@ -12,7 +14,7 @@ class PendingOutput {
  public:
   // Throws CommandFailure when the folder cannot take a new file or the
   // target is a folder.
-  explicit PendingOutput(const std::filesystem::path& target);
+  explicit PendingOutput(const std::filesystem::path& requested);
   ~PendingOutput();
   PendingOutput(const PendingOutput&) = delete;
   PendingOutput& operator=(const PendingOutput&) = delete;

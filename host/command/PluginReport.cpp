@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "ParameterValue.h"
 #include "kqfx/host/PluginInstance.h"
 
 namespace kqfx::command {
@@ -30,9 +31,27 @@ constexpr FlagName kFlagNames[] = {
     {flagHasExternalBuffer, "external-buffer"},
 };
 
+// Many plug-ins work their delay out only once they process.
+void processOneBlockOfSilence(host::PluginInstance& plugin) {
+  const AEffect& record = plugin.record();
+  const int32_t channels = std::clamp(std::max(record.numInputs, record.numOutputs), 2, 64);
+  std::vector<std::vector<float>> in(static_cast<std::size_t>(channels),
+                                     std::vector<float>(kInspectionBlock));
+  std::vector<std::vector<float>> out = in;
+  std::vector<float*> inPointers, outPointers;
+  for (auto& channel : in) inPointers.push_back(channel.data());
+  for (auto& channel : out) outPointers.push_back(channel.data());
+  if (plugin.canReplace()) {
+    plugin.processReplacing(inPointers.data(), outPointers.data(), kInspectionBlock);
+  } else {
+    plugin.process(inPointers.data(), outPointers.data(), kInspectionBlock);
+  }
+}
+
 }  // namespace
 
-PluginReport inspectPlugin(const host::PluginLibrary& library, const std::string& name) {
+PluginReport inspectPlugin(const host::PluginLibrary& library, const std::string& name,
+                           const std::vector<ParameterArgument>& preview) {
   host::PluginInstance plugin(library);
   plugin.dispatch(opOpen);
   plugin.dispatch(opSetSampleRate, 0, 0, nullptr, kInspectionRate);
@@ -40,6 +59,22 @@ PluginReport inspectPlugin(const host::PluginLibrary& library, const std::string
 
   const AEffect& record = plugin.record();
   PluginReport report;
+  // Many plug-ins work their delay out only when switched on. (Switching
+  // off may stop glides where they stand: the preview comes after.)
+  plugin.resume();
+  processOneBlockOfSilence(plugin);
+  const int32_t delay = record.initialDelay;
+  plugin.suspend();
+  if (!preview.empty()) {
+    std::vector<std::string> names;
+    for (int32_t index = 0; index < record.numParams; ++index) {
+      names.push_back(trimmed(plugin.parameterName(index)));
+    }
+    for (const ParameterArgument& argument : preview) {
+      const int32_t index = resolveParameter(argument.key, names, "info");
+      report.settings.push_back(setParameterValue(plugin, index, argument, "info"));
+    }
+  }
   report.name = name;
   report.path = library.path();
   report.entry = library.entryName();
@@ -48,7 +83,7 @@ PluginReport inspectPlugin(const host::PluginLibrary& library, const std::string
   report.flags = record.flags;
   report.inputs = record.numInputs;
   report.outputs = record.numOutputs;
-  report.initialDelay = record.initialDelay;
+  report.initialDelay = delay;
   report.programs = record.numPrograms;
   report.currentProgram = static_cast<int32_t>(plugin.dispatch(opGetProgram));
   report.programName = plugin.programName();
@@ -57,8 +92,9 @@ PluginReport inspectPlugin(const host::PluginLibrary& library, const std::string
   report.product = plugin.text(opGetProductString);
   const int32_t count = std::clamp(record.numParams, 0, kMaxReportedParameters);
   for (int32_t index = 0; index < count; ++index) {
-    report.parameters.push_back({index, plugin.parameterName(index), plugin.getParameter(index),
-                                 plugin.parameterDisplay(index), plugin.parameterLabel(index)});
+    report.parameters.push_back({index, trimmed(plugin.parameterName(index)),
+                                 plugin.getParameter(index), trimmed(plugin.parameterDisplay(index)),
+                                 trimmed(plugin.parameterLabel(index))});
   }
   plugin.close();
   return report;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "ParameterArgument.h"
 #include "kqfx/host/PluginLibrary.h"
 
 namespace kqfx::command {
@@ -27,7 +28,7 @@ struct PluginReport {
   int32_t flags = 0;
   int32_t inputs = 0;
   int32_t outputs = 0;
-  int32_t initialDelay = 0;
+  int32_t initialDelay = 0;  // read once the plug-in is switched on
   int32_t programs = 0;
   int32_t currentProgram = 0;
   std::string programName;
@@ -36,12 +37,16 @@ struct PluginReport {
   std::string vendor;
   std::string product;
   std::vector<ParameterReport> parameters;
+  std::vector<std::string> settings;  // "Tempo = 120 BPM" for each value previewed
 };
 
 // Creates an instance, opens it, sets a sample rate and block size as hosts
-// do before asking, reads everything, and closes it. Throws HostError when
-// the entry function answers null or something that is not an effect.
-PluginReport inspectPlugin(const host::PluginLibrary& library, const std::string& name);
+// do before asking, sets the values to preview (without rendering), reads
+// everything, switches it on and off to read its latency, and closes it.
+// Throws HostError when the entry function answers null or something that
+// is not an effect, and UsageError for a preview the plug-in cannot take.
+PluginReport inspectPlugin(const host::PluginLibrary& library, const std::string& name,
+                           const std::vector<ParameterArgument>& preview = {});
 
 // A unique identifier as its four characters; a character that is not
 // printable ASCII shows as '.'.

@@ -140,7 +140,9 @@ fs::path resolvePlugin(const std::string& argument, const SearchEnvironment& env
   const bool looksLikePath = argument.find('/') != std::string::npos;
   std::error_code error;
   if (looksLikePath || (endsWithSo(argument) && fs::exists(argument, error))) {
-    const fs::path path(argument);
+    // A bare file name is the file here: the loader would otherwise look
+    // for it in the system's library folders.
+    const fs::path path = looksLikePath ? fs::path(argument) : fs::path(".") / argument;
     if (!fs::exists(path, error)) throw CommandFailure("plug-in '" + argument + "' does not exist");
     if (fs::is_directory(path, error)) {
       throw CommandFailure("plug-in '" + argument + "' is a folder, not a shared object");

@@ -2,13 +2,18 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <optional>
 
 #include "AudioFileWriter.h"
+#include "ChannelMapArgument.h"
 #include "Interruption.h"
 #include "PendingOutput.h"
+#include "ParameterValue.h"
 #include "PluginLoading.h"
+#include "PluginSearch.h"
 #include "ProgressBar.h"
+#include "ResamplingSink.h"
 #include "kqfx/host/PluginInstance.h"
 #include "kqfx/host/RenderLoop.h"
 
@@ -20,52 +25,89 @@ class JobObserver final : public host::RenderObserver {
   explicit JobObserver(std::optional<ProgressBar>& bar) : bar_(bar) {}
   void progress(int64_t framesDone, int64_t framesTotal) override {
     frames = framesDone;
+    setActivityBlock(++blocks);
     if (bar_) bar_->update(framesDone, framesTotal);
   }
   bool stopRequested() override { return InterruptionGuard::receivedSignal() != 0; }
 
   int64_t frames = 0;
+  int64_t blocks = 0;
 
  private:
   std::optional<ProgressBar>& bar_;
 };
 
-std::string settingText(host::PluginInstance& plugin, int32_t index) {
-  std::string text = plugin.parameterName(index) + " = " + plugin.parameterDisplay(index);
-  const std::string label = plugin.parameterLabel(index);
-  if (!label.empty()) text += " " + label;
-  return text;
-}
+// Long enough for any of our parameters' glides, and for most hosts'
+// smoothing: at least a second.
+int64_t settleFrames(int sampleRate) { return std::max<int64_t>(65536, sampleRate); }
+
+// --tail auto ends once the output has stayed below -96 dBFS for a second.
+constexpr float kQuietLevel = 1.5848932e-5f;  // -96 dBFS
 
 }  // namespace
 
 RenderReport runRenderJob(const RenderJob& job, host::AudioSource& source) {
+  const std::string name = pluginName(job.plugin);
+  setActivity(name + ": loading");
   const std::unique_ptr<host::PluginLibrary> library = openPlugin(job.plugin);
+  setActivity(name + ": creating the instance (entry function)");
   host::PluginInstance plugin(*library);
+  const std::string running = " at " + std::to_string(job.sampleRate) + " Hz in blocks of " +
+                              std::to_string(job.blockSize);
+  setActivity(name + ": opening" + running);
   host::RenderLoop loop(plugin, static_cast<float>(job.sampleRate), job.blockSize);
 
   RenderReport report;
-  std::vector<std::string> names;
-  for (int32_t index = 0; index < plugin.numParams(); ++index) {
-    names.push_back(plugin.parameterName(index));
+  if (job.tailAuto) loop.endTailWhenQuiet(job.sampleRate, kQuietLevel);
+  loop.setChannelMap(channelMapFor(loop.inputs(), loop.outputs(), job.inputMap, job.outputMap));
+  if (loop.inputs() != 2 || loop.outputs() != 2 || job.inputMap || job.outputMap) {
+    report.channels = host::channelMapText(loop.channelMap());
   }
-  for (const ParameterArgument& argument : job.parameters) {
-    const int32_t index = resolveParameter(argument.key, names);
-    plugin.setParameter(index, argument.value);
-    report.settings.push_back(settingText(plugin, index));
-  }
-
   PendingOutput pending(job.output);
-  AudioFileWriter writer(pending.fd(), job.format, job.sampleRate, job.output.string());
+  const int writtenRate = job.outputRate > 0 ? job.outputRate : job.sampleRate;
+  AudioFileWriter writer(pending.fd(), job.format, writtenRate, job.output.string(), job.channels);
+  std::optional<ResamplingSink> resampler;
+  if (writtenRate != job.sampleRate) resampler.emplace(writer, job.sampleRate, writtenRate);
+  host::AudioSink& sink = resampler ? static_cast<host::AudioSink&>(*resampler) : writer;
   std::optional<ProgressBar> bar;
   if (job.showProgress && ::isatty(STDERR_FILENO)) {
     bar.emplace(job.output.filename().string(), job.sampleRate, writeToStandardError,
                 steadySeconds);
+    bar->setColumns(terminalColumns());
   }
   JobObserver observer(bar);
-  const host::RenderOutcome outcome = loop.run(source, writer, job.tailFrames, &observer);
+
+  // With values given, the plug-in runs on silence until they have
+  // settled, and is switched off and on again so that the render starts
+  // clean with them in place; with --glide they glide in as in a host.
+  const bool settleValues = !job.parameters.empty() && !job.glide;
+  bool stopped = false;
+
+  std::vector<std::string> names;
+  for (int32_t index = 0; index < plugin.numParams(); ++index) {
+    names.push_back(trimmed(plugin.parameterName(index)));
+  }
+  setActivity(name + ": setting parameters");
+  for (const ParameterArgument& argument : job.parameters) {
+    const int32_t index = resolveParameter(argument.key, names);
+    report.settings.push_back(setParameterValue(plugin, index, argument, "render"));
+  }
+  if (settleValues) {
+    setActivity(name + ": settling on silence" + running);
+    stopped = !loop.settle(settleFrames(job.sampleRate), &observer);
+  }
+  host::RenderOutcome outcome = host::RenderOutcome::stopped;
+  if (!stopped) {
+    setActivity(name + ": rendering" + running);
+    setActivityBlock(0);
+    outcome = loop.run(source, sink, job.tailFrames, &observer, job.compensateLatency);
+    if (outcome == host::RenderOutcome::finished && resampler) resampler->finish();
+  }
+  setActivity(name + ": closing");
   if (bar) bar->finish();
   report.frames = observer.frames;
+  report.latency = loop.latency();
+  report.clippedSamples = writer.clippedSamples();
 
   SignalsHeldBack held;
   if (outcome == host::RenderOutcome::stopped || InterruptionGuard::receivedSignal() != 0) {

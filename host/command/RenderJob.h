@@ -5,6 +5,7 @@
 // interruption signal stops the render between blocks.
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,18 +18,30 @@ namespace kqfx::command {
 struct RenderJob {
   std::filesystem::path plugin;  // the shared object
   std::vector<ParameterArgument> parameters;
-  int sampleRate = 44100;
+  int sampleRate = 44100;  // the rate the plug-in runs at
+  int outputRate = 0;      // the rate written, when another (resampled)
   int32_t blockSize = 512;
-  int64_t tailFrames = 0;
+  int64_t tailFrames = 0;  // with tailAuto, the most the tail may take
+  bool tailAuto = false;    // end the tail once the output is quiet
   std::filesystem::path output;
   OutputFormat format{};
+  int channels = 2;  // written: 1 for the mid
   bool showProgress = false;
+  // Values given glide in from the defaults as in a host; otherwise the
+  // plug-in settles on silence first and the render starts with them.
+  bool glide = false;
+  bool compensateLatency = true;
+  std::optional<std::string> inputMap;   // --inputs
+  std::optional<std::string> outputMap;  // --outputs
 };
 
 struct RenderReport {
   bool interrupted = false;
   int64_t frames = 0;                 // frames written
-  std::vector<std::string> settings;  // "Input Gain = 2.400000 dB" for each parameter set
+  std::vector<std::string> settings;  // "Input Gain = 2.4 dB" for each parameter set
+  int32_t latency = 0;                // frames the plug-in delays its output by
+  int64_t clippedSamples = 0;         // samples the output format clipped
+  std::string channels;               // the channel map, when the plug-in is not 2 in, 2 out
 };
 
 // Throws UsageError for parameters the plug-in does not have, and

@@ -83,6 +83,7 @@ std::string reportText(const PluginReport& r) {
                         " \"" + r.programName + "\")");
   field("parameters", std::to_string(r.parameters.size()));
   if (!r.parameters.empty()) text += "\n" + parameterTable(r.parameters);
+  if (!r.settings.empty()) text += "\npreviewed (nothing rendered): " + joined(r.settings, ", ") + "\n";
   return text;
 }
 
@@ -110,6 +111,11 @@ std::string reportJson(const PluginReport& r) {
   member("programs", std::to_string(r.programs));
   member("currentProgram", std::to_string(r.currentProgram));
   member("programName", jsonString(r.programName));
+  if (!r.settings.empty()) {
+    std::vector<std::string> settings;
+    for (const std::string& setting : r.settings) settings.push_back(jsonString(setting));
+    member("settings", "[" + joined(settings, ", ") + "]");
+  }
   std::string parameters = "[";
   for (const ParameterReport& p : r.parameters) {
     parameters += std::string(p.index == 0 ? "" : ",") + "\n    {\"index\": " +

@@ -29,7 +29,9 @@ int run(const Request& request) {
   }
   if (const auto* list = std::get_if<ListRequest>(&request)) return runList(*list);
   if (const auto* info = std::get_if<InfoRequest>(&request)) return runInfo(*info);
-  if (const auto* render = std::get_if<RenderRequest>(&request)) return runRender(*render);
+  if (const auto* render = std::get_if<RenderRequest>(&request)) {
+    return render->outputDirectory ? runRenderBatch(*render) : runRender(*render);
+  }
   if (const auto* bench = std::get_if<BenchRequest>(&request)) return runBench(*bench);
   if (const auto* validate = std::get_if<ValidateRequest>(&request)) return runValidate(*validate);
   if (const auto* analyze = std::get_if<AnalyzeRequest>(&request)) return runAnalyze(*analyze);

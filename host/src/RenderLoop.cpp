@@ -1,6 +1,7 @@
 #include "kqfx/host/RenderLoop.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "kqfx/host/HostError.h"
@@ -35,6 +36,32 @@ class ResumedPlugin {
 
 }  // namespace
 
+ChannelMap defaultChannelMap(int32_t inputs, int32_t outputs) {
+  ChannelMap map;
+  if (inputs == 1) {
+    map.inputs = {InputFeed::mid};
+  } else {
+    for (int32_t i = 0; i < inputs; ++i) {
+      map.inputs.push_back(i == 0 ? InputFeed::left : i == 1 ? InputFeed::right : InputFeed::silence);
+    }
+  }
+  map.outputs = {0, outputs >= 2 ? 1 : 0};
+  return map;
+}
+
+std::string channelMapText(const ChannelMap& map) {
+  static const char* const kFeeds[] = {"left", "right", "mid", "silence"};
+  std::string text = "plug-in inputs:";
+  if (map.inputs.empty()) text += " none";
+  for (std::size_t i = 0; i < map.inputs.size(); ++i) {
+    text += (i == 0 ? " " : ", ") + std::to_string(i + 1) + " <- " +
+            kFeeds[static_cast<int>(map.inputs[i])];
+  }
+  text += "; written: left <- output " + std::to_string(map.outputs[0] + 1) +
+          ", right <- output " + std::to_string(map.outputs[1] + 1);
+  return text;
+}
+
 RenderLoop::ChannelBuffers::ChannelBuffers(int32_t channels, int32_t frames)
     : samples_(static_cast<std::size_t>(std::max(channels, 2)),
                std::vector<float>(static_cast<std::size_t>(frames))),
@@ -54,6 +81,8 @@ RenderLoop::RenderLoop(PluginInstance& plugin, float sampleRate, int32_t blockSi
       blockSize_(checkedBlockSize(blockSize)),
       inputs_(checkedChannels(plugin.record().numInputs, "inputs")),
       outputs_(checkedChannels(plugin.record().numOutputs, "outputs")),
+      map_(defaultChannelMap(inputs_, outputs_)),
+      file_(2, blockSize_),
       in_(inputs_, blockSize_),
       out_(outputs_, blockSize_) {
   if (outputs_ == 0) throw HostError("the plug-in has no audio outputs");
@@ -65,12 +94,40 @@ RenderLoop::RenderLoop(PluginInstance& plugin, float sampleRate, int32_t blockSi
 
 RenderLoop::~RenderLoop() { plugin_.close(); }
 
+void RenderLoop::setChannelMap(const ChannelMap& map) {
+  if (map.inputs.size() != static_cast<std::size_t>(inputs_)) {
+    throw HostError("the plug-in has " + std::to_string(inputs_) + " inputs, not " +
+                    std::to_string(map.inputs.size()));
+  }
+  for (int32_t output : map.outputs) {
+    if (output < 0 || output >= outputs_) {
+      throw HostError("the plug-in has no output " + std::to_string(output + 1) + "; it has " +
+                      std::to_string(outputs_));
+    }
+  }
+  map_ = map;
+}
+
 void RenderLoop::processBlock(int32_t frames) {
-  if (inputs_ == 1) {
-    float* left = in_.channel(0);
-    const float* right = in_.channel(1);
-    for (int32_t i = 0; i < frames; ++i) {
-      left[i] = static_cast<float>((static_cast<double>(left[i]) + right[i]) * 0.5);
+  const float* left = file_.channel(0);
+  const float* right = file_.channel(1);
+  for (std::size_t c = 0; c < map_.inputs.size(); ++c) {
+    float* to = in_.channel(c);
+    switch (map_.inputs[c]) {
+      case InputFeed::left:
+        std::copy_n(left, frames, to);
+        break;
+      case InputFeed::right:
+        std::copy_n(right, frames, to);
+        break;
+      case InputFeed::mid:
+        for (int32_t i = 0; i < frames; ++i) {
+          to[i] = static_cast<float>((static_cast<double>(left[i]) + right[i]) * 0.5);
+        }
+        break;
+      case InputFeed::silence:
+        std::fill_n(to, frames, 0.0f);
+        break;
     }
   }
   if (plugin_.canReplace()) {
@@ -81,30 +138,70 @@ void RenderLoop::processBlock(int32_t frames) {
   }
 }
 
-RenderOutcome RenderLoop::run(AudioSource& source, AudioSink& sink, int64_t tailFrames,
-                              RenderObserver* observer) {
-  tailFrames = std::max<int64_t>(tailFrames, 0);
-  const int64_t sourceFrames = source.remainingFrames();
-  const int64_t total = sourceFrames < 0 ? -1 : sourceFrames + tailFrames;
+bool RenderLoop::settle(int64_t frames, RenderObserver* observer) {
   ResumedPlugin resumed(plugin_);
+  latency_ = std::max(plugin_.record().initialDelay, 0);
+  while (frames > 0) {
+    if (observer && observer->stopRequested()) return false;
+    const auto n = static_cast<int32_t>(std::min<int64_t>(frames, blockSize_));
+    file_.clear();
+    processBlock(n);
+    frames -= n;
+  }
+  // Plug-ins that announce their delay once processing report it by now.
+  latency_ = std::max(plugin_.record().initialDelay, 0);
+  return true;
+}
+
+RenderOutcome RenderLoop::run(AudioSource& source, AudioSink& sink, int64_t tailFrames,
+                              RenderObserver* observer, bool compensateLatency) {
+  tailFrames = std::max<int64_t>(tailFrames, 0);
+  ResumedPlugin resumed(plugin_);
+  // The delay is known once the first block is processed (many plug-ins
+  // work it out only then), before anything is written.
+  int64_t skip = -1;  // frames still to drop from the front of the output
+  const int64_t sourceFrames = source.remainingFrames();
+  int64_t total = -1;
   int64_t done = 0;
+  int64_t quietRun = 0;  // frames of the tail below the quiet threshold so far
   bool sourceEnded = false;
   while (true) {
     if (observer && observer->stopRequested()) return RenderOutcome::stopped;
-    in_.clear();
+    file_.clear();
     int32_t frames = 0;
     if (!sourceEnded) {
-      frames = std::clamp(source.read(in_.channel(0), in_.channel(1), blockSize_), 0, blockSize_);
+      frames = std::clamp(source.read(file_.channel(0), file_.channel(1), blockSize_), 0, blockSize_);
       sourceEnded = frames == 0;
     }
-    if (frames == 0) {
+    const bool inTail = frames == 0;
+    if (inTail) {
       if (tailFrames == 0) break;
       frames = static_cast<int32_t>(std::min<int64_t>(tailFrames, blockSize_));
       tailFrames -= frames;
     }
     processBlock(frames);
-    sink.write(out_.channel(0), out_.channel(outputs_ == 1 ? 0 : 1), frames);
-    done += frames;
+    if (skip < 0) {
+      latency_ = std::max({plugin_.record().initialDelay, latency_, 0});
+      skip = compensateLatency ? latency_ : 0;
+      tailFrames += skip;
+      total = sourceFrames < 0 ? -1 : sourceFrames + tailFrames + (inTail ? frames : 0) - skip;
+    }
+    if (inTail && quietFramesToEnd_ > 0) {
+      const float* left = out_.channel(static_cast<std::size_t>(map_.outputs[0]));
+      const float* right = out_.channel(static_cast<std::size_t>(map_.outputs[1]));
+      for (int32_t i = 0; i < frames; ++i) {
+        const bool quiet = std::abs(left[i]) < quietThreshold_ && std::abs(right[i]) < quietThreshold_;
+        quietRun = quiet ? quietRun + 1 : 0;
+      }
+      if (quietRun >= quietFramesToEnd_) tailFrames = 0;
+    }
+    const auto dropped = static_cast<int32_t>(std::min<int64_t>(skip, frames));
+    skip -= dropped;
+    if (frames > dropped) {
+      sink.write(out_.channel(static_cast<std::size_t>(map_.outputs[0])) + dropped,
+                 out_.channel(static_cast<std::size_t>(map_.outputs[1])) + dropped, frames - dropped);
+      done += frames - dropped;
+    }
     if (observer) observer->progress(done, total);
   }
   return RenderOutcome::finished;

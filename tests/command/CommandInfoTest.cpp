@@ -3,11 +3,46 @@
 
 #include "CommandRunner.h"
 #include "MiniJson.h"
+#include "SoundFiles.h"
 
 namespace kqfx::test {
 namespace {
 
 const std::string kFixtures = KQFX_FIXTURE_DIR;
+
+TEST(CommandInfo, PreviewsValuesGivenAsThePluginShowsThem) {
+  const CommandResult result =
+      runKqfx({"info", "Quistrel", "-p", "tempo=121", "-p", "every n=0.5", "--json"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  const Json info = Json::parse(result.out);
+  EXPECT_EQ(info["parameters"][1]["text"].text(), "121");
+  ASSERT_EQ(info["settings"].array().size(), 2u);
+  EXPECT_EQ(info["settings"][0].text(), "Tempo = 121 BPM");
+  EXPECT_EQ(info["settings"][1].text(), "Every n = " + info["parameters"][2]["text"].text() + " Beats");
+  EXPECT_EQ(info["parameters"][2]["value"].number(), 0.5);
+
+  // A choice by its name, any case.
+  const CommandResult choice = runKqfx({"info", "Vardello", "-p", "model=catacombs"});
+  EXPECT_NE(choice.out.find("\npreviewed (nothing rendered): Model = Catacombs\n"),
+            std::string::npos)
+      << choice.out;
+  // An unknown parameter in bench names the plug-in that lacks it.
+  const CommandResult bench = runKqfx({"bench", "Pellvo", "Grubbel", "-p", "depth=0.5"});
+  EXPECT_EQ(bench.status, 2);
+  EXPECT_EQ(bench.firstErrorLine(), "kqfx: Grubbel: the plug-in has no parameter 'depth'; its "
+                                    "parameters are 'Input Gain', 'Limit'");
+  EXPECT_NE(bench.err.find("\nusage: kqfx bench"), std::string::npos) << bench.err;
+}
+
+TEST(CommandInfo, AFileNameAloneIsTheFileInTheWorkingFolder) {
+  ScratchFolder folder;
+  std::filesystem::copy_file(kFixtures + "/MonoOut.so", folder / "Solo.so");
+  for (const char* name : {"Solo.so", "./Solo.so"}) {
+    const CommandResult result = runKqfx({"info", name}, {}, folder.path().string());
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out.substr(0, result.out.find('\n')), "Solo  ./Solo.so");
+  }
+}
 
 TEST(CommandInfo, JsonOfGrubbelListsItsParametersWithNamesTextsAndLabels) {
   const CommandResult result = runKqfx({"info", "grubbel", "--json"});

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 #include "CommandRunner.h"
@@ -31,7 +32,8 @@ TEST_P(CommandInterrupt, StopsBetweenBlocksAndCleansUp) {
   ScratchFolder folder;
   writeText(folder / "out.wav", "precious");
   // A slow plug-in and a minute of tail: far longer than the test waits.
-  RunningCommand render({"render", kFixtures + "/Slow.so", folder / "out.wav", "--tail", "60"});
+  RunningCommand render(
+      {"render", kFixtures + "/Slow.so", "--demo", folder / "out.wav", "--tail", "60", "-y"});
   ASSERT_TRUE(waitForTemporaryFile(folder));
   render.sendSignal(GetParam());
   const CommandResult result = render.collect();
@@ -42,28 +44,47 @@ TEST_P(CommandInterrupt, StopsBetweenBlocksAndCleansUp) {
   EXPECT_EQ(folder.entries(), std::vector<std::string>{"out.wav"});
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, CommandInterrupt, testing::Values(SIGINT, SIGTERM),
+INSTANTIATE_TEST_SUITE_P(Signals, CommandInterrupt, testing::Values(SIGINT, SIGTERM, SIGUSR1, SIGPIPE),
                          [](const testing::TestParamInfo<int>& param) {
-                           return std::string(param.param == SIGINT ? "Interrupt" : "Terminate");
+                           return std::string(sigabbrev_np(param.param));
                          });
 
-TEST(CommandInterrupt, APluginThatNeverReturnsLeavesNothingBehindEither) {
+TEST(CommandInterrupt, OneSignalEndsKqfxEvenWhenThePluginNeverReturns) {
   ScratchFolder folder;
-  RunningCommand render({"render", kFixtures + "/Stuck.so", folder / "out.wav"});
+  RunningCommand render({"render", kFixtures + "/Stuck.so", "--demo", folder / "out.wav"});
   ASSERT_TRUE(waitForTemporaryFile(folder));
   render.sendSignal(SIGTERM);
-  // The first signal removes the temporary file at once...
-  bool removed = false;
-  for (int i = 0; i < 500 && !removed; ++i) {
-    removed = folder.entries().empty();
-    if (!removed) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  EXPECT_TRUE(removed);
-  // ...and a second one ends the process, stuck as it is.
-  render.sendSignal(SIGTERM);
-  const CommandResult result = render.collect();
-  EXPECT_EQ(result.status, 128 + SIGTERM);
+  EXPECT_EQ(render.collect().signal, SIGTERM);
   EXPECT_TRUE(folder.entries().empty());
+
+  // Stuck in its entry function, before any file exists, too.
+  RunningCommand info({"info", kFixtures + "/Hangs.so"});
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  info.sendSignal(SIGINT);
+  EXPECT_EQ(info.collect().signal, SIGINT);
+}
+
+TEST(CommandInterrupt, APluginThatCrashesEndsKqfxWithOneMessageAndNoFileLeft) {
+  ScratchFolder folder;
+  writeSound(folder / "in.wav", constantSound(44100, {0.5f, 0.5f}, 100));
+  const CommandResult render =
+      runKqfx({"render", kFixtures + "/Crashes.so", folder / "in.wav", folder / "out.wav"});
+  EXPECT_EQ(render.status, 1);
+  EXPECT_EQ(render.err,
+            "kqfx: Crashes: creating the instance (entry function): the plug-in crashed "
+            "(segmentation fault)\n");
+  EXPECT_EQ(folder.entries(), std::vector<std::string>{"in.wav"});
+  // One that ends the process from inside a process call.
+  const CommandResult exits = runKqfx(
+      {"render", kFixtures + "/Exits.so", folder / "in.wav", folder / "out.wav", "--block", "64"});
+  EXPECT_EQ(exits.status, 1);
+  EXPECT_EQ(exits.err, "kqfx: Exits: rendering at 44100 Hz in blocks of 64, block 0: the plug-in "
+                       "ended the process (it called exit); the output was not written\n");
+  EXPECT_EQ(folder.entries(), std::vector<std::string>{"in.wav"});
+  const CommandResult info = runKqfx({"info", kFixtures + "/Crashes.so"});
+  EXPECT_EQ(info.status, 1);
+  EXPECT_EQ(info.err, "kqfx: Crashes: loading and inspecting: the plug-in crashed "
+                      "(segmentation fault)\n");
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 
 #include "CommandRunner.h"
 #include "SoundFiles.h"
@@ -93,26 +94,144 @@ TEST(CommandRender, TailAppendsSilenceThePluginRingsInto) {
   EXPECT_LT(out.samples[0][2999], 0.0f);
 }
 
-TEST(CommandRender, ParametersByNameOrIndexReachTheirValueAfterTheGlide) {
+TEST(CommandRender, AutomaticTailEndsOnceTheOutputHasBeenQuietForASecond) {
+  ScratchFolder folder;
+  writeSound(folder / "in.wav", constantSound(8000, {0.5f, 0.5f}, 1000));
+  const CommandResult result = runKqfx(
+      {"render", "Pellvo", folder / "in.wav", folder / "out.wav", "--tail", "auto", "-q"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  // The step down to silence decays below -96 dBFS; the tail ends with the
+  // first 512-frame block that completes a quiet second.
+  std::vector<float> input(1000 + 8000 * 30, 0.0f);
+  std::fill_n(input.begin(), 1000, 0.5f);
+  const std::vector<float> expected = dcRemoved(input);
+  std::size_t end = 1000, quiet = 0;
+  while (quiet < 8000) {
+    for (std::size_t i = end; i < end + 512; ++i) quiet = std::fabs(expected[i]) < 1.5848932e-5f ? quiet + 1 : 0;
+    end += 512;
+  }
+  const Sound out = readSound(folder / "out.wav");
+  ASSERT_EQ(out.frames(), end);
+  EXPECT_EQ(out.samples[0], std::vector<float>(expected.begin(), expected.begin() + static_cast<std::ptrdiff_t>(end)));
+}
+
+TEST(CommandRender, ResamplesWhenAskedOrWhenTheFormatCannotHoldTheRate) {
+  ScratchFolder folder;
+  Sound in = constantSound(44100, {0.0f, 0.0f}, 4410);
+  for (std::size_t i = 0; i < 4410; ++i) {
+    in.samples[0][i] = in.samples[1][i] = static_cast<float>(0.5 * std::sin(2 * M_PI * 1000 * static_cast<double>(i) / 44100.0));
+  }
+  writeSound(folder / "in.wav", in);
+  const CommandResult result =
+      runKqfx({"render", "Pellvo", folder / "in.wav", folder / "out.wav", "--rate", "48000"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, "resampled from 44100 Hz to 48000 Hz\nwrote " + (folder / "out.wav") +
+                            " (0.10 s at 48000 Hz, 32-bit float WAV)\n");
+  const Sound out = readSound(folder / "out.wav");
+  EXPECT_EQ(out.sampleRate, 48000);
+  ASSERT_EQ(out.frames(), 4800u);
+  // The tone keeps its level and its pitch: 48 frames a cycle now.
+  float peak = 0.0f;
+  for (std::size_t i = 1000; i < 3800; ++i) peak = std::max(peak, std::fabs(out.samples[0][i]));
+  EXPECT_NEAR(peak, 0.5f, 0.005f);
+  EXPECT_NEAR(out.samples[0][2400], out.samples[0][2448], 0.005f);
+
+  // Opus holds no 44100 Hz: the next rate up it holds.
+  const CommandResult opus = runKqfx({"render", "Pellvo", folder / "in.wav", folder / "out.opus"});
+  ASSERT_EQ(opus.status, 0) << opus.err;
+  EXPECT_EQ(readSound(folder / "out.opus").sampleRate, 48000);
+}
+
+TEST(CommandRender, SixteenBitsAreDitheredAndOneChannelIsTheMid) {
+  ScratchFolder folder;
+  writeSound(folder / "in.wav", constantSound(44100, {0.75f, 0.25f}, 2000));
+  const CommandResult result = runKqfx({"render", kFixtures + "/ProcessOnly.so", folder / "in.wav",
+                                        folder / "out.wav", "--bits", "16", "--channels", "1"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, "wrote " + (folder / "out.wav") +
+                            " (0.05 s at 44100 Hz, 16-bit WAV (dithered))\n");
+  const Sound out = readSound(folder / "out.wav");
+  EXPECT_EQ(out.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+  ASSERT_EQ(out.channels, 1);
+  // Half the mid is 0.25: undithered, every sample would round to the one
+  // nearest step; dithered, they spread over the steps around it and
+  // average to it.
+  constexpr double kStep = 1.0 / 32768.0;
+  std::map<float, int> seen;
+  double sum = 0.0;
+  for (float s : out.samples[0]) {
+    ++seen[s];
+    sum += s;
+    EXPECT_LE(std::fabs(s - 0.25), 2 * kStep) << s;
+  }
+  EXPECT_GE(seen.size(), 2u);
+  EXPECT_NEAR(sum / 2000.0, 0.25, 0.5 * kStep);
+
+  EXPECT_EQ(runKqfx({"render", "Pellvo", folder / "in.wav", folder / "out.mp3", "--bits", "24"})
+                .firstErrorLine(),
+            "kqfx: '.mp3' files cannot hold 24-bit samples");
+}
+
+TEST(CommandRender, DashWritesAWavFileToStandardOutput) {
+  ScratchFolder folder;
+  writeSound(folder / "in.flac", constantSound(22050, {0.5f, -0.25f}, 300),
+             SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
+  const CommandResult result = runKqfx({"render", "Pellvo", folder / "in.flac", "-"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.err, "wrote - (0.01 s at 22050 Hz, 32-bit float WAV)\n");
+  writeText(folder / "piped.wav", result.out);
+  const Sound out = readSound(folder / "piped.wav");
+  EXPECT_EQ(out.format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+  EXPECT_EQ(out.samples[0], dcRemoved(std::vector<float>(300, 0.5f)));
+  EXPECT_EQ(out.samples[1], dcRemoved(std::vector<float>(300, -0.25f)));
+}
+
+TEST(CommandRender, ManyInputsIntoAFolderWithOneSummary) {
+  ScratchFolder folder;
+  writeSound(folder / "a.wav", constantSound(44100, {0.5f, 0.5f}, 200));
+  writeSound(folder / "b.flac", constantSound(44100, {0.25f, 0.25f}, 100),
+             SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
+  writeText(folder / "c.wav", "not audio");
+  const CommandResult result =
+      runKqfx({"render", "Pellvo", "-o", folder / "out", folder / "a.wav", folder / "b.flac",
+               folder / "c.wav", "-j", "2"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out, "");
+  EXPECT_NE(result.err.find("rendered 2 of 3 files into " + (folder / "out") + "; failed: " +
+                            (folder / "c.wav") + "\n"),
+            std::string::npos)
+      << result.err;
+  EXPECT_EQ(readSound(folder / "out/a.wav").samples[0], dcRemoved(std::vector<float>(200, 0.5f)));
+  EXPECT_EQ(readSound(folder / "out/b.flac").frames(), 100u);
+  EXPECT_FALSE(std::filesystem::exists(folder / "out/c.wav"));
+}
+
+TEST(CommandRender, ParametersHoldFromTheFirstSampleOrGlideInWhenAsked) {
   ScratchFolder folder;
   writeSound(folder / "in.wav", constantSound(44100, {0.5f, -0.5f}, 20000));
   for (const char* setting : {"LIMIT=0.25", "1=0.25", "limit=.25"}) {
     const CommandResult result = runKqfx(
-        {"render", "Grubbel", folder / "in.wav", folder / "out.wav", "-p", setting, "-q"});
+        {"render", "Grubbel", folder / "in.wav", folder / "out.wav", "-p", setting, "-q", "-y"});
     ASSERT_EQ(result.status, 0) << result.err;
     const Sound out = readSound(folder / "out.wav");
-    // The ceiling glides from 1 to 0.25 over 16384 frames, then holds.
-    EXPECT_EQ(out.samples[0][0], 0.5f) << setting;
-    EXPECT_EQ(out.samples[0][16383], 0.25f) << setting;
-    EXPECT_EQ(out.samples[0][19999], 0.25f) << setting;
-    EXPECT_EQ(out.samples[1][19999], -0.25f) << setting;
+    EXPECT_EQ(out.samples[0], std::vector<float>(20000, 0.25f)) << setting;
+    EXPECT_EQ(out.samples[1], std::vector<float>(20000, -0.25f)) << setting;
   }
+  const CommandResult gliding = runKqfx({"render", "Grubbel", folder / "in.wav",
+                                         folder / "glide.wav", "-p", "limit=0.25", "--glide", "-q"});
+  ASSERT_EQ(gliding.status, 0) << gliding.err;
+  const Sound out = readSound(folder / "glide.wav");
+  // The ceiling glides from 1 to 0.25 over 16384 frames, then holds.
+  EXPECT_EQ(out.samples[0][0], 0.5f);
+  EXPECT_GT(out.samples[0][8000], 0.25f);
+  EXPECT_EQ(out.samples[0][16383], 0.25f);
+  EXPECT_EQ(out.samples[0][19999], 0.25f);
 }
 
 TEST(CommandRender, WithoutInputRendersTheDemoSignalAtTheChosenRate) {
   ScratchFolder folder;
   const CommandResult result =
-      runKqfx({"render", "Grubbel", folder / "demo.aiff", "--rate", "22050", "--tail", "1"});
+      runKqfx({"render", "Grubbel", "--demo", folder / "demo.aiff", "--rate", "22050", "--tail", "1"});
   ASSERT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(result.out, "wrote " + (folder / "demo.aiff") + " (5.00 s at 22050 Hz, 24-bit AIFF)\n");
   const Sound out = readSound(folder / "demo.aiff");
@@ -125,13 +244,83 @@ TEST(CommandRender, WithoutInputRendersTheDemoSignalAtTheChosenRate) {
   EXPECT_LE(peak, 0.7001f);
 }
 
-TEST(CommandRender, ReplacesAnExistingOutputOnlyWhenDone) {
+TEST(CommandRender, ReplacesAnExistingOutputOnlyWithOverwriteKeepingWhatTheUserSetUp) {
+  namespace fs = std::filesystem;
   ScratchFolder folder;
   writeSound(folder / "in.wav", constantSound(44100, {0.5f, 0.5f}, 10));
   writeText(folder / "out.wav", "old");
-  ASSERT_EQ(runKqfx({"render", "Pellvo", folder / "in.wav", folder / "out.wav", "-q"}).status, 0);
+  fs::permissions(folder / "out.wav", fs::perms::owner_read | fs::perms::owner_write);
+  const CommandResult refused = runKqfx({"render", "Pellvo", folder / "in.wav", folder / "out.wav"});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.err, "kqfx: '" + (folder / "out.wav") +
+                             "' exists; kqfx replaces it only with -y (--overwrite)\n");
+  EXPECT_EQ(fileBytes(folder / "out.wav"), "old");
+
+  ASSERT_EQ(runKqfx({"render", "Pellvo", folder / "in.wav", folder / "out.wav", "-y"}).status, 0);
   EXPECT_EQ(readSound(folder / "out.wav").frames(), 10u);
-  EXPECT_EQ(folder.entries(), (std::vector<std::string>{"in.wav", "out.wav"}));
+  EXPECT_EQ(fs::status(folder / "out.wav").permissions(),
+            fs::perms::owner_read | fs::perms::owner_write);
+
+  // A symlinked OUTPUT is written through to its target.
+  writeText(folder / "target.wav", "old");
+  fs::create_symlink("target.wav", folder / "link.wav");
+  ASSERT_EQ(runKqfx({"render", "Pellvo", folder / "in.wav", folder / "link.wav", "-y"}).status, 0);
+  EXPECT_TRUE(fs::is_symlink(folder / "link.wav"));
+  EXPECT_EQ(readSound(folder / "target.wav").frames(), 10u);
+
+  // The longest name the folder allows: the temporary name must fit too.
+  const std::string longest = std::string(251, 'n') + ".wav";
+  ASSERT_EQ(runKqfx({"render", "Pellvo", folder / "in.wav", folder / longest, "-q"}).status, 0);
+  EXPECT_EQ(readSound(folder / longest).frames(), 10u);
+  EXPECT_EQ(folder.entries(),
+            (std::vector<std::string>{"in.wav", "link.wav", longest, "out.wav", "target.wav"}));
+}
+
+TEST(CommandRender, WarnsOfClippedSamplesAndOfAnInputShorterThanItsHeader) {
+  ScratchFolder folder;
+  Sound loud = constantSound(8000, {0.5f, 0.5f}, 800);
+  for (std::size_t i = 0; i < 300; ++i) loud.samples[0][i] = 1.5f;
+  loud.samples[1][799] = -2.0f;
+  writeSound(folder / "loud.wav", loud);
+  const CommandResult clipped =
+      runKqfx({"render", "Pellvo", folder / "loud.wav", folder / "out.flac", "-q"});
+  ASSERT_EQ(clipped.status, 0) << clipped.err;
+  // Pellvo takes the DC out: which samples are over is worked out the same way.
+  int expected = 0;
+  for (int c = 0; c < 2; ++c) {
+    for (float s : dcRemoved(loud.samples[static_cast<std::size_t>(c)])) expected += std::fabs(s) > 1.0f;
+  }
+  ASSERT_GT(expected, 300);
+  EXPECT_EQ(clipped.err, "kqfx: warning: " + std::to_string(expected) + " samples clipped writing '" +
+                             (folder / "out.flac") +
+                             "' (24-bit FLAC holds nothing beyond full scale)\n");
+
+  writeSound(folder / "whole.wav", constantSound(8000, {0.5f, 0.5f}, 8000),
+             SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+  writeText(folder / "cut.wav", fileBytes(folder / "whole.wav").substr(0, 44 + 4 * 2000));
+  const CommandResult cut =
+      runKqfx({"render", "Pellvo", folder / "cut.wav", folder / "out.wav", "-q"});
+  ASSERT_EQ(cut.status, 0) << cut.err;
+  EXPECT_EQ(cut.err, "kqfx: warning: '" + (folder / "cut.wav") +
+                         "' ends early: its header promises 1.00 s, 0.25 s were there (the file "
+                         "may be truncated)\n");
+  EXPECT_EQ(readSound(folder / "out.wav").frames(), 2000u);
+}
+
+TEST(CommandRender, ThePluginsLatencyIsTakenOffTheFrontAndAddedToTheEnd) {
+  ScratchFolder folder;
+  Sound in = constantSound(44100, {0.0f, 0.0f}, 100);
+  in.samples[0][0] = 1.0f;
+  in.samples[1][99] = 0.5f;
+  writeSound(folder / "in.wav", in);
+  const CommandResult result =
+      runKqfx({"render", kFixtures + "/Delays.so", folder / "in.wav", folder / "out.wav"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, "compensated the plug-in's latency of 5 frames\nwrote " +
+                            (folder / "out.wav") + " (0.00 s at 44100 Hz, 32-bit float WAV)\n");
+  EXPECT_EQ(readSound(folder / "out.wav").samples, in.samples);
+  const CommandResult info = runKqfx({"info", kFixtures + "/Delays.so"});
+  EXPECT_NE(info.out.find("\n  latency     5 frames\n"), std::string::npos) << info.out;
 }
 
 TEST(CommandRender, PluginWithoutReplacingGetsZeroedOutputsEveryBlock) {
@@ -146,15 +335,28 @@ TEST(CommandRender, PluginWithoutReplacingGetsZeroedOutputsEveryBlock) {
   EXPECT_EQ(out.samples[1], std::vector<float>(1500, 0.125f));
 }
 
-TEST(CommandRender, OneChannelPluginGetsTheMidAndFillsBothSides) {
+TEST(CommandRender, OneChannelPluginGetsTheMidAndFillsBothSidesOrWhatIsChosen) {
   ScratchFolder folder;
   writeSound(folder / "in.wav", constantSound(44100, {0.5f, 0.25f}, 700));
   const CommandResult result = runKqfx(
-      {"render", kFixtures + "/MonoOut.so", folder / "in.wav", folder / "out.wav", "-q"});
+      {"render", kFixtures + "/MonoOut.so", folder / "in.wav", folder / "out.wav"});
   ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out.substr(0, result.out.find('\n')),
+            "channels: plug-in inputs: 1 <- mid; written: left <- output 1, right <- output 1");
   const Sound out = readSound(folder / "out.wav");
   EXPECT_EQ(out.samples[0], std::vector<float>(700, 0.375f));
   EXPECT_EQ(out.samples[1], std::vector<float>(700, 0.375f));
+
+  const CommandResult right = runKqfx({"render", kFixtures + "/MonoOut.so", folder / "in.wav",
+                                       folder / "right.wav", "--inputs", "R", "-q"});
+  ASSERT_EQ(right.status, 0) << right.err;
+  EXPECT_EQ(readSound(folder / "right.wav").samples[0], std::vector<float>(700, 0.25f));
+
+  // A stereo plug-in's sides swapped.
+  const CommandResult swapped = runKqfx({"render", kFixtures + "/ProcessOnly.so", folder / "in.wav",
+                                         folder / "swapped.wav", "--outputs", "2,1", "-q"});
+  ASSERT_EQ(swapped.status, 0) << swapped.err;
+  EXPECT_EQ(readSound(folder / "swapped.wav").samples[0], std::vector<float>(700, 0.125f));
 }
 
 }  // namespace

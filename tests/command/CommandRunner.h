@@ -29,8 +29,10 @@ struct CommandResult {
 // A started kqfx process; collect() waits for it.
 class RunningCommand {
  public:
+  // `directory`: where it runs, when not here.
   RunningCommand(const std::vector<std::string>& arguments,
-                 const std::map<std::string, std::string>& environment = {}) {
+                 const std::map<std::string, std::string>& environment = {},
+                 const std::string& directory = "") {
     std::vector<std::string> argv = {KQFX_EXECUTABLE};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     std::vector<char*> args;
@@ -58,6 +60,7 @@ class RunningCommand {
     posix_spawn_file_actions_adddup2(&actions, errPipe[1], STDERR_FILENO);
     posix_spawn_file_actions_addclose(&actions, outPipe[0]);
     posix_spawn_file_actions_addclose(&actions, errPipe[0]);
+    if (!directory.empty()) posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
     if (::posix_spawn(&pid_, KQFX_EXECUTABLE, &actions, nullptr, args.data(), env.data()) != 0) {
       std::abort();
     }
@@ -111,8 +114,9 @@ class RunningCommand {
 };
 
 inline CommandResult runKqfx(const std::vector<std::string>& arguments,
-                             const std::map<std::string, std::string>& environment = {}) {
-  return RunningCommand(arguments, environment).collect();
+                             const std::map<std::string, std::string>& environment = {},
+                             const std::string& directory = "") {
+  return RunningCommand(arguments, environment, directory).collect();
 }
 
 }  // namespace kqfx::test

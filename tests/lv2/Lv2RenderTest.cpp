@@ -91,7 +91,7 @@ class Lv2Render : public ::testing::Test {
     std::string lv2 = "lv2apply -i '" + input().string() + "' -o '" + (dir_ / "lv2.wav").string() + "'";
     std::string vst = std::string("'") + KQFX_EXECUTABLE + "' render '" + KQFX_PLUGIN_DIR + "/" +
                       effect.name + ".so' '" + input().string() + "' '" + (dir_ / "vst.wav").string() +
-                      "' --block 1 --quiet";
+                      "' --block 1 --quiet --glide -y";
     for (std::size_t i = 0; i < ports.size(); ++i) {
       char number[64];
       std::snprintf(number, sizeof number, "%.9g", static_cast<double>(values[i]));

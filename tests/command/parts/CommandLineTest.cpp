@@ -36,32 +36,41 @@ TEST(CommandLine, RenderTakesOptionsAnywhereInEitherSpelling) {
 }
 
 TEST(CommandLine, RenderDefaultsAndTheDemoSignal) {
-  const RenderRequest request = render({"Vardello", "out.wav", "--rate", "48000"});
+  const RenderRequest request = render({"Vardello", "--demo", "out.wav", "--rate", "48000"});
   EXPECT_FALSE(request.input.has_value());
+  EXPECT_FALSE(request.overwrite);
+  EXPECT_FALSE(request.glide);
+  EXPECT_TRUE(render({"P", "in.wav", "out.wav", "-y", "--glide"}).overwrite);
+  // One file alone is never taken for OUTPUT: it may be a recording.
+  EXPECT_EQ(usageProblem({"render", "Pellvo", "take.wav"}),
+            "render: one file given: render needs INPUT and OUTPUT, or --demo and OUTPUT to "
+            "render the built-in demo signal");
+  EXPECT_EQ(usageProblem({"render", "Pellvo", "--demo", "in.wav", "out.wav"}),
+            "render: unexpected argument 'out.wav'");
   EXPECT_EQ(request.sampleRate, 48000);
   EXPECT_EQ(request.blockSize, 512);
   EXPECT_EQ(request.tailSeconds, 0.0);
   EXPECT_FALSE(request.quiet);
   // After "--" a name that starts with a dash is a file.
-  EXPECT_EQ(render({"Pellvo", "--", "-odd.wav"}).output, "-odd.wav");
+  EXPECT_EQ(render({"Pellvo", "--demo", "--", "-odd.wav"}).output, "-odd.wav");
 }
 
 TEST(CommandLine, LimitsOfNumbers) {
-  EXPECT_EQ(render({"P", "o.wav", "--block", "65536"}).blockSize, 65536);
-  EXPECT_EQ(render({"P", "o.wav", "--rate", "768000"}).sampleRate, 768000);
-  EXPECT_EQ(render({"P", "o.wav", "--tail", "3600"}).tailSeconds, 3600.0);
-  EXPECT_EQ(render({"P", "o.wav", "--tail", "0"}).tailSeconds, 0.0);
+  EXPECT_EQ(render({"P", "--demo", "o.wav", "--block", "65536"}).blockSize, 65536);
+  EXPECT_EQ(render({"P", "--demo", "o.wav", "--rate", "768000"}).sampleRate, 768000);
+  EXPECT_EQ(render({"P", "--demo", "o.wav", "--tail", "3600"}).tailSeconds, 3600.0);
+  EXPECT_EQ(render({"P", "--demo", "o.wav", "--tail", "0"}).tailSeconds, 0.0);
   for (const char* block : {"65537", "0", "-1", "1e3", "12abc", " 12", "", "0x10"}) {
-    EXPECT_EQ(usageProblem({"render", "P", "o.wav", "--block", block}),
+    EXPECT_EQ(usageProblem({"render", "P", "--demo", "o.wav", "--block", block}),
               std::string("render: --block must be a whole number of frames from 1 to 65536, "
                           "not '") + block + "'");
   }
   for (const char* tail : {"3600.5", "-0.5", "inf", "nan", "1s", "0x1p3"}) {
-    EXPECT_EQ(usageProblem({"render", "P", "o.wav", "--tail", tail}),
+    EXPECT_EQ(usageProblem({"render", "P", "--demo", "o.wav", "--tail", tail}),
               std::string("render: --tail must be a number of seconds from 0 to 3600, not '") +
                   tail + "'");
   }
-  EXPECT_EQ(usageProblem({"render", "P", "o.wav", "--rate", "768001"}),
+  EXPECT_EQ(usageProblem({"render", "P", "--demo", "o.wav", "--rate", "768001"}),
             "render: --rate must be a whole number of hertz from 1 to 768000, not '768001'");
 }
 
@@ -90,7 +99,7 @@ TEST(CommandLine, UsageProblemsNameTheirSubcommand) {
   EXPECT_EQ(usageProblem({"info", "--json=yes", "a"}), "info: option '--json' takes no value");
   EXPECT_EQ(usageProblem({"demo", "a", "b"}), "demo: unexpected argument 'b'");
   EXPECT_EQ(usageProblem({"demo", "-x"}), "demo: unknown option '-x'");
-  EXPECT_EQ(usageProblem({"render", "P", "o.wav", "-p"}), "render: option '-p' needs a value");
+  EXPECT_EQ(usageProblem({"render", "P", "--demo", "o.wav", "-p"}), "render: option '-p' needs a value");
   EXPECT_EQ(usageProblem({"render"}), "render: which plug-in? PLUGIN is missing");
   EXPECT_EQ(usageProblem({"--frob"}), ": unknown option '--frob'");
   EXPECT_EQ(usageProblem({"help", "a", "b"}), ": 'kqfx help' takes one subcommand name");

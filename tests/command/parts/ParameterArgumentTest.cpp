@@ -17,7 +17,7 @@ std::string problem(const std::string& key) {
   }
 }
 
-TEST(ParameterArgument, ValuesAreNumbersFromZeroToOne) {
+TEST(ParameterArgument, NumbersFromZeroToOneAreThePluginsScaleTheRestShownValues) {
   EXPECT_EQ(parseParameterArgument("Input Gain=0.75").key, "Input Gain");
   EXPECT_EQ(parseParameterArgument("Input Gain=0.75").value, 0.75f);
   EXPECT_EQ(parseParameterArgument("a=b=1").key, "a=b");
@@ -25,12 +25,12 @@ TEST(ParameterArgument, ValuesAreNumbersFromZeroToOne) {
   EXPECT_EQ(parseParameterArgument("0=1").value, 1.0f);
   EXPECT_EQ(parseParameterArgument("0=.1").value, 0.1f);
   EXPECT_EQ(parseParameterArgument("0=1e-1").value, 0.1f);
-  for (const char* bad : {"0=", "0= 0.5", "0=0.5 ", "0=half", "0=inf", "0=0x0.8p0"}) {
-    EXPECT_THROW(parseParameterArgument(bad), UsageError) << bad;
+  for (const char* shown : {"0=1.0000001", "0=-0.0001", "0=2", "0=half", "0=+6dB", "0= 0.5"}) {
+    const ParameterArgument argument = parseParameterArgument(shown);
+    EXPECT_FALSE(argument.value.has_value()) << shown;
+    EXPECT_EQ("0=" + argument.shown, shown);
   }
-  for (const char* outside : {"0=1.0000001", "0=-0.0001", "0=2"}) {
-    EXPECT_THROW(parseParameterArgument(outside), UsageError) << outside;
-  }
+  EXPECT_THROW(parseParameterArgument("0="), UsageError);
   EXPECT_THROW(parseParameterArgument("=0.5"), UsageError);
   EXPECT_THROW(parseParameterArgument("gain"), UsageError);
 }

@@ -1,4 +1,5 @@
-// The progress bar: silent for quick jobs, then redrawn at a bounded rate.
+// The progress bar: silent for quick jobs, at once for long ones, redrawn at
+// a bounded rate, within the terminal's width.
 #include <gtest/gtest.h>
 
 #include "ProgressBar.h"
@@ -27,28 +28,36 @@ TEST(ProgressBar, QuickJobsDrawNothing) {
   EXPECT_TRUE(r.drawn.empty());
 }
 
-TEST(ProgressBar, LongJobsDrawAfterASecondAtMostTenTimesASecondAndEndTheLine) {
+TEST(ProgressBar, LongJobsDrawAtOnceAtMostTenTimesASecondAndEndTheLine) {
   Recorder r;
   ProgressBar bar = r.bar("out.wav");
-  r.now += 0.5;
-  bar.update(100, 4000);
-  r.now += 0.5;
-  bar.update(1000, 4000);
+  r.now += 0.01;
+  bar.update(10, 4000);  // at this pace, four seconds: drawn at once
   ASSERT_EQ(r.drawn.size(), 1u);
-  EXPECT_EQ(r.drawn[0], "\rout.wav [#######.......................]  25%  1.0 s of 4.0 s");
+  r.now += 0.99;
+  bar.update(1000, 4000);
+  ASSERT_EQ(r.drawn.size(), 2u);
+  EXPECT_EQ(r.drawn[1], "\rout.wav [#######.......................]  25%  1.0 s of 4.0 s");
   r.now += 0.05;
   bar.update(1100, 4000);
-  EXPECT_EQ(r.drawn.size(), 1u);
+  EXPECT_EQ(r.drawn.size(), 2u);
   r.now += 0.06;
   bar.update(2000, 4000);
-  EXPECT_EQ(r.drawn.size(), 2u);
+  EXPECT_EQ(r.drawn.size(), 3u);
   r.now += 0.01;
   bar.update(4000, 4000);
   bar.finish();
-  ASSERT_EQ(r.drawn.size(), 3u);
-  EXPECT_EQ(r.drawn[2], "\rout.wav [##############################] 100%  4.0 s of 4.0 s\n");
+  ASSERT_EQ(r.drawn.size(), 4u);
+  EXPECT_EQ(r.drawn[3], "\rout.wav [##############################] 100%  4.0 s of 4.0 s\n");
   bar.finish();
-  EXPECT_EQ(r.drawn.size(), 3u);
+  EXPECT_EQ(r.drawn.size(), 4u);
+}
+
+TEST(ProgressBar, FitsTheTerminalNarrowingTheBarThenTheLabel) {
+  EXPECT_EQ(ProgressBar::line("out.wav", 1000, 4000, 1000.0, 50),
+            "\rout.wav [####..............]  25%  1.0 s of 4.0 s");  // 49 columns
+  EXPECT_EQ(ProgressBar::line("a-very-long-name.wav", 1000, 4000, 1000.0, 40),
+            "\ra-ver [##........]  25%  1.0 s of 4.0 s");
 }
 
 TEST(ProgressBar, LineWithoutAKnownTotalCountsSeconds) {

@@ -81,10 +81,10 @@ TEST(ValidationReport, SummaryNamesTheFailedChecksAndCountsTheSkipped) {
   ValidationReport report;
   report.plugin = "Tallisk";
   report.settings = {10, 42};
-  report.results = {{"loading", CheckOutcome::passed("ok")},
-                    {"audio", CheckOutcome::failed("3 NaN")},
-                    {"real-time", CheckOutcome::skipped("not measured")},
-                    {"threads", CheckOutcome::failed("race")}};
+  report.results = {{"loading", CheckOutcome::passed("ok"), {}, {}, {}},
+                    {"audio", CheckOutcome::failed("3 NaN"), {}, {}, {}},
+                    {"real-time", CheckOutcome::skipped("not measured"), {}, {}, {}},
+                    {"threads", CheckOutcome::failed("race"), {}, {}, {}}};
   EXPECT_EQ(summaryLine(report),
             "Tallisk: 2 of 4 checks FAILED (audio, threads), 1 skipped (level 10, seed 42)\n");
   EXPECT_FALSE(report.allPassed());

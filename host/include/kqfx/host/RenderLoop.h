@@ -4,11 +4,14 @@
 // resume, blocks of processReplacing (or of process into zeroed outputs
 // when the plug-in cannot replace), suspend (run), and close (destruction).
 //
-// Plug-ins with other channel counts than two are served too: a plug-in
-// with one input gets the mid (L+R)/2, extra inputs get silence, and the
-// output of a one-output plug-in goes to both channels.
+// Plug-ins with other channel counts than two are served too, by a
+// channel map: by default a plug-in with one input gets the mid (L+R)/2,
+// extra inputs (a side-chain) get silence, and the output of a one-output
+// plug-in goes to both channels.
 
+#include <array>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "kqfx/host/AudioStream.h"
@@ -28,6 +31,21 @@ class RenderObserver {
 
 enum class RenderOutcome { finished, stopped };
 
+// What feeds each plug-in input, and which plug-in outputs become the
+// left and right channels written.
+enum class InputFeed { left, right, mid, silence };
+struct ChannelMap {
+  std::vector<InputFeed> inputs;  // one per plug-in input
+  std::array<int32_t, 2> outputs{0, 1};  // plug-in output indices, from 0
+};
+
+// The map used unless another is asked for (see the file comment).
+ChannelMap defaultChannelMap(int32_t inputs, int32_t outputs);
+
+// "1 input (mid) -> 1 output (both sides)"-like text for people: the
+// inputs with what feeds them, the outputs written left and right.
+std::string channelMapText(const ChannelMap& map);
+
 // The most channels a plug-in may declare and still be run.
 constexpr int32_t kMaxPluginChannels = 64;
 
@@ -43,11 +61,39 @@ class RenderLoop {
   RenderLoop(const RenderLoop&) = delete;
   RenderLoop& operator=(const RenderLoop&) = delete;
 
+  // Replaces the default channel map; throws HostError when it names an
+  // output the plug-in does not have or gives the wrong number of inputs.
+  void setChannelMap(const ChannelMap& map);
+  const ChannelMap& channelMap() const { return map_; }
+  int32_t inputs() const { return inputs_; }
+  int32_t outputs() const { return outputs_; }
+
+  // Lets parameter changes made so far settle before a render: resumes,
+  // processes `frames` frames of silence, and suspends, so that the render
+  // starts from a clean state with every value in place. Answers false when
+  // the observer asked to stop.
+  bool settle(int64_t frames, RenderObserver* observer = nullptr);
+
   // Resumes, processes the whole source and then `tailFrames` frames of
   // silence (so reverbs and echoes ring out) in blocks of at most the block
-  // size, and suspends, also when the sink throws. Call once.
+  // size, and suspends, also when the sink throws. With `compensateLatency`
+  // the delay the plug-in reports after its first block is taken off the front of
+  // the output and added to the tail, so that the output lines up with the
+  // input. Call once.
   RenderOutcome run(AudioSource& source, AudioSink& sink, int64_t tailFrames,
-                    RenderObserver* observer = nullptr);
+                    RenderObserver* observer = nullptr, bool compensateLatency = false);
+
+  // Makes run() end its tail early, once the output has stayed below
+  // `threshold` (absolute sample value) for `quietFrames` frames; the tail
+  // given to run() is then the most it may take.
+  void endTailWhenQuiet(int64_t quietFrames, float threshold) {
+    quietFramesToEnd_ = quietFrames;
+    quietThreshold_ = threshold;
+  }
+
+  // The delay in frames the plug-in reported when last resumed or after
+  // settling (0 before).
+  int32_t latency() const { return latency_; }
 
  private:
   // Planar buffers for every channel the plug-in declares, at least two,
@@ -65,12 +111,18 @@ class RenderLoop {
     std::vector<float*> pointers_;
   };
 
+  // Feeds the plug-in's inputs from the two file channels and processes.
   void processBlock(int32_t frames);
 
   PluginInstance& plugin_;
   int32_t blockSize_;
   int32_t inputs_;
   int32_t outputs_;
+  int32_t latency_ = 0;
+  int64_t quietFramesToEnd_ = 0;  // 0: the tail runs its full length
+  float quietThreshold_ = 0.0f;
+  ChannelMap map_;
+  ChannelBuffers file_;  // the two channels read from the source
   ChannelBuffers in_;
   ChannelBuffers out_;
 };
