@@ -42,7 +42,7 @@ TEST(Analyze, PellvoResponseFollowsItsDcBlocker) {
 }
 
 TEST(Analyze, GrubbelTransferIsTheClipAtItsLimit) {
-  const TransferCurve curve = measureTransfer(setupOf(kPlugins + "/Grubbel.so", {{"Limit", 0.5f}}));
+  const TransferCurve curve = measureTransfer(setupOf(kPlugins + "/Grubbel.so", {{"Limit", 0.5f, {}}}));
   ASSERT_GT(curve.input.size(), 390u);
   EXPECT_NEAR(curve.input.front(), -2.0, 1e-3);
   EXPECT_NEAR(curve.input.back(), 2.0, 1e-3);
@@ -70,7 +70,7 @@ TEST(Analyze, FennickTransferFollowsEachShaperCurve) {
        }}};
   for (const Shaper& shaper : shapers) {
     const TransferCurve curve = measureTransfer(setupOf(
-        kPlugins + "/Fennick.so", {{"Type", shaper.type}, {"Blast", 1.0f}, {"Zeta", float(k)}}));
+        kPlugins + "/Fennick.so", {{"Type", shaper.type, {}}, {"Blast", 1.0f, {}}, {"Zeta", float(k), {}}}));
     ASSERT_GT(curve.input.size(), 390u);
     // The plug-in's DC blocker takes away the curve's mean over the sine.
     double mean = 0.0;
@@ -96,7 +96,7 @@ TEST(Analyze, FennickTransferFollowsEachShaperCurve) {
 TEST(Analyze, FennickSaturateHarmonicsFollowBesselFunctions) {
   // 0.5 sin(pi/2 * A sin t) = sum over odd n of J_n(pi A / 2) sin(n t).
   const HarmonicsResult result = measureHarmonics(
-      setupOf(kPlugins + "/Fennick.so", {{"Type", 1.0f}, {"Blast", 1.0f}, {"Zeta", 0.5f}}));
+      setupOf(kPlugins + "/Fennick.so", {{"Type", 1.0f, {}}, {"Blast", 1.0f, {}}, {"Zeta", 0.5f, {}}}));
   ASSERT_EQ(result.levels.size(), 24u);
   for (const LevelPoint& point : result.levels) {
     const double z = std::numbers::pi / 2.0 * std::pow(10.0, point.inputDbfs / 20.0);
@@ -149,7 +149,7 @@ TEST(Analyze, LspEqualiserLowPassCutoffAndSlope) {
   // ft_0 Lo-pass, fm_0 BWC (BT), s_0 x2, f_0 = 10 Hz * 2400^v = 1 kHz.
   const float kilohertz = static_cast<float>(std::log(100.0) / std::log(2400.0));
   const std::vector<double> impulse = measureImpulse(
-      setupOf(plugin, {{"ft_0", 0.55f}, {"fm_0", 0.4f}, {"s_0", 0.45f}, {"f_0", kilohertz}}), 2.0);
+      setupOf(plugin, {{"ft_0", 0.55f, {}}, {"fm_0", 0.4f, {}}, {"s_0", 0.45f, {}}, {"f_0", kilohertz, {}}}), 2.0);
   const ResponseResult response = readResponse(impulse, 48000);
   ASSERT_TRUE(response.figures.upperCutoffHz);
   EXPECT_NEAR(*response.figures.upperCutoffHz, 1000.0, 20.0);

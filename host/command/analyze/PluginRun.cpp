@@ -7,6 +7,7 @@
 
 #include "BufferSource.h"
 #include "Interruption.h"
+#include "ParameterValue.h"
 #include "PluginLoading.h"
 #include "ProgressBar.h"
 #include "kqfx/host/PluginInstance.h"
@@ -54,7 +55,7 @@ void applyParameters(host::PluginInstance& plugin, const std::vector<ParameterAr
   }
   for (const ParameterArgument& argument : parameters) {
     const int32_t index = resolveParameter(argument.key, names);
-    plugin.setParameter(index, argument.value);
+    setParameterValue(plugin, index, argument, "analyze");
     if (indices) indices->push_back(index);
   }
 }
