@@ -214,7 +214,7 @@ TEST(Analyze, CommandRefusesWhatItCannotDo) {
   EXPECT_NE(kind.firstErrorLine().find("--what must be one of"), std::string::npos) << kind.err;
   const CommandResult format = runKqfx({"analyze", kPlugins + "/Pellvo.so", "--format", "jpg"});
   EXPECT_EQ(format.status, 2);
-  const CommandResult value = runKqfx({"analyze", kPlugins + "/Pellvo.so", "-p", "Input Gain=0.5,2"});
+  const CommandResult value = runKqfx({"analyze", kPlugins + "/Pellvo.so", "-p", "Input Gain=0.5,loud"});
   EXPECT_EQ(value.status, 2);
   EXPECT_NE(value.err.find("Input Gain"), std::string::npos) << value.err;
 }

@@ -133,8 +133,10 @@ measurements (--what):
   all        every one of them
 
 options:
-  -p, --param NAME=VALUE   set a parameter (0..1) first; repeatable.
-                           NAME=V1,V2,... draws one curve per value
+  -p, --param NAME=VALUE   set a parameter first, as in 'kqfx render' (a
+                           0..1 value, or a value as the plug-in shows
+                           it); repeatable. NAME=V1,V2,... draws one
+                           curve per value
   -r, --rate HZ            sample rate (default 48000)
   -w, --what KIND          what to measure (repeatable; default response)
   -o, --out DIR            where the images go (default analysis)
