@@ -3,8 +3,11 @@
 #include <lv2/core/lv2.h>
 #include <lv2/units/units.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <deque>
 #include <mutex>
 #include <unordered_map>
@@ -85,6 +88,44 @@ std::string unitSymbol(LilvWorld* world, const LilvNode* unit) {
   return text(symbol.get());
 }
 
+// lilv tells what it finds wrong in descriptions on standard error, with
+// no way to hand it a log: while it reads, what it says is caught and kept
+// for whoever asks, so that a broken third-party bundle does not clutter
+// kqfx's own output.
+class CaughtStandardError {
+ public:
+  explicit CaughtStandardError(std::vector<std::string>& into) : into_(into) {
+    std::fflush(stderr);
+    file_ = std::tmpfile();
+    saved_ = file_ ? ::dup(STDERR_FILENO) : -1;
+    if (saved_ >= 0) ::dup2(::fileno(file_), STDERR_FILENO);
+  }
+  ~CaughtStandardError() {
+    if (saved_ < 0) {
+      if (file_) std::fclose(file_);
+      return;
+    }
+    std::fflush(stderr);
+    ::dup2(saved_, STDERR_FILENO);
+    ::close(saved_);
+    std::rewind(file_);
+    char line[1024];
+    while (std::fgets(line, sizeof line, file_)) {
+      std::string text(line);
+      while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+      if (!text.empty()) into_.push_back(text);
+    }
+    std::fclose(file_);
+  }
+  CaughtStandardError(const CaughtStandardError&) = delete;
+  CaughtStandardError& operator=(const CaughtStandardError&) = delete;
+
+ private:
+  std::vector<std::string>& into_;
+  std::FILE* file_ = nullptr;
+  int saved_ = -1;
+};
+
 }  // namespace
 
 const char* portKindName(Lv2PortKind kind) {
@@ -151,6 +192,7 @@ Lv2World::Lv2World(const std::vector<std::filesystem::path>& folders)
   LilvNode* path = lilv_new_string(world_, searchPath_.c_str());
   lilv_world_set_option(world_, LILV_OPTION_LV2_PATH, path);
   lilv_node_free(path);
+  CaughtStandardError caught(messages_);
   lilv_world_load_all(world_);
 }
 
@@ -164,6 +206,7 @@ std::vector<std::string> Lv2World::loadBundle(const std::filesystem::path& bundl
   }
   const std::string folderUri = "file://" + folder.string() + "/";
   Node uri(lilv_new_uri(world_, folderUri.c_str()));
+  CaughtStandardError caught(messages_);
   lilv_world_load_bundle(world_, uri.get());
   std::vector<std::string> found;
   const LilvPlugins* plugins = lilv_world_get_all_plugins(world_);
@@ -198,6 +241,7 @@ bool Lv2World::knows(const std::string& uri) const { return lilvPlugin(uri) != n
 Lv2PluginDescription Lv2World::describe(const std::string& uri) const {
   const LilvPlugin* plugin = lilvPlugin(uri);
   if (!plugin) throw HostError("no LV2 plug-in has the URI '" + uri + "'");
+  CaughtStandardError caught(messages_);
   Lv2PluginDescription description;
   description.uri = uri;
   Node name(lilv_plugin_get_name(plugin));
@@ -205,6 +249,23 @@ Lv2PluginDescription Lv2World::describe(const std::string& uri) const {
   if (const LilvPluginClass* pluginClass = lilv_plugin_get_class(plugin)) {
     description.className = text(lilv_plugin_class_get_label(pluginClass));
     description.classUri = text(lilv_plugin_class_get_uri(pluginClass));
+  }
+  Node type(lilv_new_uri(world_, kRdfType));
+  if (description.classUri.empty() || description.classUri == LV2_CORE__Plugin) {
+    // lilv knows only the classes whose descriptions are on the path (the
+    // core one may not be): the plug-in's own statement of its class.
+    LilvNodes* types = lilv_world_find_nodes(world_, lilv_plugin_get_uri(plugin), type.get(), nullptr);
+    for (const std::string& candidate : uris(types)) {
+      if (candidate == LV2_CORE__Plugin || candidate.empty()) continue;
+      description.classUri = candidate;
+      std::string label = candidate.substr(candidate.find_last_of("#/") + 1);
+      if (label.size() > 6 && label.compare(label.size() - 6, 6, "Plugin") == 0) {
+        label.resize(label.size() - 6);
+      }
+      description.className = label;
+      break;
+    }
+    lilv_nodes_free(types);
   }
   description.bundlePath = filePath(lilv_plugin_get_bundle_uri(plugin));
   description.libraryPath = filePath(lilv_plugin_get_library_uri(plugin));
@@ -216,7 +277,6 @@ Lv2PluginDescription Lv2World::describe(const std::string& uri) const {
   LilvNodes* optional = lilv_plugin_get_optional_features(plugin);
   description.optionalFeatures = uris(optional);
   lilv_nodes_free(optional);
-  Node type(lilv_new_uri(world_, kRdfType));
   Node reverb(lilv_new_uri(world_, kReverbClass));
   description.reverbClass =
       lilv_world_ask(world_, lilv_plugin_get_uri(plugin), type.get(), reverb.get());

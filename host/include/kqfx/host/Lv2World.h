@@ -89,6 +89,10 @@ class Lv2World {
   // Throws HostError for a URI no plug-in has.
   Lv2PluginDescription describe(const std::string& uri) const;
 
+  // What lilv said, reading the descriptions, about faults in them (one
+  // line each, in order): kept here instead of going to standard error.
+  const std::vector<std::string>& messages() const { return messages_; }
+
   // For code that drives lilv itself (the validator's rig).
   LilvWorld* lilvWorld() const { return world_; }
   // Null for an unknown URI.
@@ -105,6 +109,7 @@ class Lv2World {
   LilvWorld* world_ = nullptr;
   std::string searchPath_;
   std::unique_ptr<Urids> urids_;
+  mutable std::vector<std::string> messages_;
 };
 
 // A text of the port kind ("audio", "control", "cv", "atom", "other").
