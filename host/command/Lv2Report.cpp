@@ -69,7 +69,7 @@ std::string portTable(const Lv2Report& r) {
       row[7] = port.unit;
       std::vector<std::string> points;
       for (const host::ScalePoint& point : port.scalePoints) {
-        points.push_back(shortest(point.value) + " " + point.label);
+        points.push_back(shortest(point.value) + " = " + point.label);
       }
       row[8] = joined(points, ", ");
     }
