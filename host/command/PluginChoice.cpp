@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <fstream>
+#include <iterator>
+#include <map>
 #include <system_error>
 
 #include "CommandErrors.h"
@@ -48,11 +51,31 @@ bool looksLikeUri(const std::string& text) {
 }
 
 std::string lv2Name(const host::Lv2World& world, const std::string& uri) {
-  const LilvPlugin* plugin = world.lilvPlugin(uri);
-  LilvNode* name = plugin ? lilv_plugin_get_name(plugin) : nullptr;
-  std::string text = name ? lilv_node_as_string(name) : "";
-  lilv_node_free(name);
-  return text.empty() ? uri : text;
+  return world.pluginName(uri);
+}
+
+// Whether a plug-in's description files mention `lowerName` at all
+// (regardless of case). Reading a plug-in's name makes lilv parse all of
+// its description, which takes seconds for a large collection; the files
+// themselves are read in milliseconds, so only the plug-ins that may bear
+// the name are asked for it.
+bool mayBeNamed(const LilvPlugin* plugin, const std::string& lowerName) {
+  static std::map<std::string, std::string> lowerTexts;  // by file path
+  const LilvNodes* files = lilv_plugin_get_data_uris(plugin);
+  LILV_FOREACH(nodes, i, files) {
+    char* path = lilv_file_uri_parse(lilv_node_as_uri(lilv_nodes_get(files, i)), nullptr);
+    if (!path) return true;
+    const std::string file(path);
+    lilv_free(path);
+    auto found = lowerTexts.find(file);
+    if (found == lowerTexts.end()) {
+      std::ifstream in(file, std::ios::binary);
+      if (!in) continue;  // a description file that is gone names nothing
+      found = lowerTexts.emplace(file, lowerCase(std::string(std::istreambuf_iterator<char>(in), {}))).first;
+    }
+    if (found->second.find(lowerName) != std::string::npos) return true;
+  }
+  return false;
 }
 
 ChosenPlugin chosenLv2(const host::Lv2World& world, const std::string& uri) {
@@ -173,7 +196,9 @@ ChosenPlugin choosePlugin(const std::string& argument, const SearchEnvironment& 
     const host::Lv2World& world = lv2World(environment);
     const std::string wanted = lowerCase(name);
     for (const std::string& uri : world.pluginUris()) {
-      if (lowerCase(lv2Name(world, uri)) == wanted) lv2Found.push_back(uri);
+      if (mayBeNamed(world.lilvPlugin(uri), wanted) && lowerCase(lv2Name(world, uri)) == wanted) {
+        lv2Found.push_back(uri);
+      }
     }
   }
   if (vstFound && !lv2Found.empty() &&

@@ -240,6 +240,15 @@ const LilvPlugin* Lv2World::lilvPlugin(const std::string& uri) const {
 
 bool Lv2World::knows(const std::string& uri) const { return lilvPlugin(uri) != nullptr; }
 
+std::string Lv2World::pluginName(const std::string& uri) const {
+  const LilvPlugin* plugin = lilvPlugin(uri);
+  if (!plugin) return uri;
+  CaughtStandardError caught(messages_);
+  Node name(lilv_plugin_get_name(plugin));
+  const std::string result = text(name.get());
+  return result.empty() ? uri : result;
+}
+
 Lv2PluginDescription Lv2World::describe(const std::string& uri) const {
   const LilvPlugin* plugin = lilvPlugin(uri);
   if (!plugin) throw HostError("no LV2 plug-in has the URI '" + uri + "'");

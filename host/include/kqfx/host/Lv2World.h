@@ -86,6 +86,9 @@ class Lv2World {
   // Every plug-in known, sorted by URI.
   std::vector<std::string> pluginUris() const;
   bool knows(const std::string& uri) const;
+  // The plug-in's name (the URI when it states none); reads its whole
+  // description, as describe() does.
+  std::string pluginName(const std::string& uri) const;
   // Throws HostError for a URI no plug-in has.
   Lv2PluginDescription describe(const std::string& uri) const;
 
