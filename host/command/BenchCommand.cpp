@@ -17,6 +17,8 @@ int runBench(const BenchRequest& request) {
     // The row shows the plug-in's name and its own settings, so that one
     // plug-in benched under several settings stays apart.
     subject.name = subject.choice->name;
+    // A name may stand for a plug-in of either format: LV2 rows say so.
+    if (subject.choice->format == host::PluginFormat::lv2) subject.name += " (lv2)";
     for (const std::string& text : plugin.parameters) subject.name += " " + text;
     for (const std::string& text : request.sharedParameters) {
       subject.parameters.push_back(parseParameterArgument(text, "bench"));

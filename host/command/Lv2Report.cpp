@@ -47,6 +47,7 @@ std::vector<std::string> propertyNames(const host::Lv2PortDescription& port) {
   if (port.logarithmic) names.emplace_back("logarithmic");
   if (port.connectionOptional) names.emplace_back("connection-optional");
   if (port.reportsLatency) names.emplace_back("reports-latency");
+  if (port.sampleRateRelative) names.emplace_back("sample-rate");
   return names;
 }
 

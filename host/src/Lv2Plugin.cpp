@@ -101,10 +101,12 @@ Lv2Plugin::Lv2Plugin(Lv2World& world, const std::string& uri, float sampleRate,
           info.symbol = port.symbol;
           info.port = static_cast<int32_t>(port.index);
           info.unit = port.unit;
-          info.minimum = port.hasMinimum ? port.minimum : -std::numeric_limits<float>::infinity();
-          info.maximum = port.hasMaximum ? port.maximum : std::numeric_limits<float>::infinity();
-          info.defaultValue = port.hasDefault ? port.defaultValue
-                              : port.hasMinimum ? port.minimum
+          // A range stated in fractions of the sample rate is in hertz here.
+          const float scale = port.sampleRateRelative ? sampleRate : 1.0f;
+          info.minimum = port.hasMinimum ? port.minimum * scale : -std::numeric_limits<float>::infinity();
+          info.maximum = port.hasMaximum ? port.maximum * scale : std::numeric_limits<float>::infinity();
+          info.defaultValue = port.hasDefault ? port.defaultValue * scale
+                              : port.hasMinimum ? port.minimum * scale
                                                 : 0.0f;
           info.integer = port.integer;
           info.toggled = port.toggled;

@@ -303,6 +303,7 @@ Lv2PluginDescription Lv2World::describe(const std::string& uri) const {
   Node logarithmic(lilv_new_uri(world_, "http://lv2plug.in/ns/ext/port-props#logarithmic"));
   Node optionalConnection(lilv_new_uri(world_, LV2_CORE__connectionOptional));
   Node reportsLatency(lilv_new_uri(world_, LV2_CORE__reportsLatency));
+  Node sampleRate(lilv_new_uri(world_, LV2_CORE__sampleRate));
   Node unitPredicate(lilv_new_uri(world_, LV2_UNITS__unit));
   const bool hasLatencyPort = lilv_plugin_has_latency(plugin);
   const uint32_t latencyPort = hasLatencyPort ? lilv_plugin_get_latency_port_index(plugin) : 0;
@@ -329,6 +330,7 @@ Lv2PluginDescription Lv2World::describe(const std::string& uri) const {
     p.enumeration = has(enumeration);
     p.logarithmic = has(logarithmic);
     p.connectionOptional = has(optionalConnection);
+    p.sampleRateRelative = has(sampleRate);
     p.reportsLatency = has(reportsLatency) || (hasLatencyPort && index == latencyPort);
     LilvNode* defaultNode = nullptr;
     LilvNode* minimumNode = nullptr;

@@ -44,6 +44,8 @@ struct Lv2PortDescription {
   bool logarithmic = false;
   bool connectionOptional = false;
   bool reportsLatency = false;  // the latency output (lv2:reportsLatency or designated)
+  // The range and default are fractions of the sample rate (lv2:sampleRate).
+  bool sampleRateRelative = false;
   std::vector<std::string> types;  // every rdf:type URI, for ports of unknown kinds
 };
 
