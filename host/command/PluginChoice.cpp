@@ -100,6 +100,23 @@ ChosenPlugin fromBundle(host::Lv2World& world, const fs::path& bundle, const std
                         const fs::path& library = {}) {
   std::vector<std::string> uris = world.loadBundle(bundle);
   if (!library.empty()) {
+    // A plug-in kept from another copy of the bundle has its shared object
+    // there, under the same file name.
+    std::erase_if(uris, [&](const std::string& uri) {
+      return fs::path(world.describe(uri).libraryPath).filename() != library.filename();
+    });
+  }
+  for (const std::string& uri : uris) {
+    std::error_code error;
+    const std::string kept = world.describe(uri).bundlePath;
+    if (!fs::equivalent(kept, bundle, error)) {
+      throw CommandFailure("'" + printableLine(argument) + "' holds " + printableLine(uri) +
+                           ", a URI kqfx found first in " + printableLine(kept) +
+                           " (an LV2 host takes the first plug-in found for a URI): use that one "
+                           "or take it off the search path");
+    }
+  }
+  if (!library.empty()) {
     std::erase_if(uris, [&](const std::string& uri) {
       std::error_code error;
       return !fs::equivalent(world.describe(uri).libraryPath, library, error);

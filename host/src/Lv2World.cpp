@@ -206,21 +206,35 @@ std::vector<std::string> Lv2World::loadBundle(const std::filesystem::path& bundl
   if (error || !std::filesystem::is_regular_file(folder / "manifest.ttl", error)) {
     throw HostError("'" + bundle.string() + "' is not an LV2 bundle (no manifest.ttl in it)");
   }
-  const std::string folderUri = "file://" + folder.string() + "/";
-  Node uri(lilv_new_uri(world_, folderUri.c_str()));
-  CaughtStandardError caught(messages_);
-  lilv_world_load_bundle(world_, uri.get());
-  std::vector<std::string> found;
-  const LilvPlugins* plugins = lilv_world_get_all_plugins(world_);
-  LILV_FOREACH(plugins, i, plugins) {
-    const LilvPlugin* plugin = lilv_plugins_get(plugins, i);
-    std::error_code same;
-    const std::filesystem::path pluginBundle = filePath(lilv_plugin_get_bundle_uri(plugin));
-    if (std::filesystem::equivalent(pluginBundle, folder, same)) {
-      found.push_back(text(lilv_plugin_get_uri(plugin)));
-    }
+  // A bundle URI ends in '/'; lilv escapes what a path may hold.
+  Node uri(lilv_new_file_uri(world_, nullptr, (folder.string() + "/").c_str()));
+  {
+    CaughtStandardError caught(messages_);
+    lilv_world_load_bundle(world_, uri.get());
   }
+  // The plug-ins the bundle declares (by their shared objects in it), also
+  // those whose URI lilv had already found elsewhere and kept from there.
+  std::vector<std::string> found;
+  Node type(lilv_new_uri(world_, kRdfType));
+  Node pluginClass(lilv_new_uri(world_, LV2_CORE__Plugin));
+  Node binary(lilv_new_uri(world_, LV2_CORE__binary));
+  LilvNodes* subjects = lilv_world_find_nodes(world_, nullptr, type.get(), pluginClass.get());
+  LILV_FOREACH(nodes, i, subjects) {
+    const LilvNode* subject = lilv_nodes_get(subjects, i);
+    LilvNodes* binaries = lilv_world_find_nodes(world_, subject, binary.get(), nullptr);
+    LILV_FOREACH(nodes, j, binaries) {
+      std::error_code same;
+      const std::filesystem::path library = filePath(lilv_nodes_get(binaries, j));
+      if (std::filesystem::equivalent(library.parent_path(), folder, same)) {
+        found.push_back(text(subject));
+        break;
+      }
+    }
+    lilv_nodes_free(binaries);
+  }
+  lilv_nodes_free(subjects);
   std::sort(found.begin(), found.end());
+  found.erase(std::unique(found.begin(), found.end()), found.end());
   return found;
 }
 

@@ -81,8 +81,10 @@ class Lv2World {
   const std::string& searchPath() const { return searchPath_; }
 
   // Reads one more bundle (a folder holding manifest.ttl) and answers the
-  // URIs of the plug-ins whose shared object is in it. Throws HostError
-  // when it is not a bundle.
+  // URIs of the plug-ins whose shared object is in it. A URI known before
+  // from another bundle stays that bundle's (LV2 hosts take the first one
+  // found): describe() says which. Throws HostError when it is not a
+  // bundle.
   std::vector<std::string> loadBundle(const std::filesystem::path& bundle);
 
   // Every plug-in known, sorted by URI.
