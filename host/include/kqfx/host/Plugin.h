@@ -44,10 +44,10 @@ struct ParameterInfo {
   // VST 2: the label the plug-in shows after its value ("dB"); LV2: the
   // unit's symbol ("dB", "Hz", "%"), empty without a unit.
   std::string unit;
-  float minimum = 0.0f;  // VST 2: 0
-  float maximum = 1.0f;  // VST 2: 1
+  float minimum = 0.0f;  // VST 2: 0; LV2: -infinity when the port states none
+  float maximum = 1.0f;  // VST 2: 1; LV2: +infinity when the port states none
   // VST 2: the value read right after the instance was created; LV2: the
-  // port's default (the middle of its range when it states none).
+  // port's default (its minimum when it states none, else 0).
   float defaultValue = 0.0f;
   bool integer = false;
   bool toggled = false;
