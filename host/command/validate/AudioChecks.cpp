@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "CheckSupport.h"
@@ -33,9 +34,10 @@ using BlockPlan = std::function<int32_t()>;
 Recording record(const CheckContext& context, float rate, const std::vector<float>& parameters,
                  int64_t frames, const BlockPlan& nextBlock, bool inPlace,
                  int64_t settleFrames = 0) {
-  PluginRig rig(context.library, rate, kLargestBlock);
+  const std::unique_ptr<PluginRig> owned = openRig(context, rate, kLargestBlock);
+  PluginRig& rig = *owned;
   for (std::size_t p = 0; p < parameters.size(); ++p) {
-    rig.plugin().setParameter(static_cast<int32_t>(p), parameters[p]);
+    rig.setParameter(static_cast<int32_t>(p), parameters[p]);
   }
   rig.resume();
   if (settleFrames > 0) {
@@ -130,8 +132,8 @@ std::string toleranceNote(const CheckContext& context) {
 }
 
 std::vector<float> randomParameters(const CheckContext& context, std::mt19937_64& random) {
-  PluginRig probe(context.library, 44100.0f, 64);
-  std::vector<float> values(static_cast<std::size_t>(checkedParameterCount(probe)));
+  const std::unique_ptr<PluginRig> probe = openRig(context, 44100.0f, 64);
+  std::vector<float> values(static_cast<std::size_t>(checkedParameterCount(*probe)));
   for (float& value : values) value = randomUnit(random);
   return values;
 }
@@ -177,9 +179,11 @@ CheckOutcome checkAudio(const CheckContext& context) {
 
 CheckOutcome checkInPlace(const CheckContext& context) {
   {
-    PluginRig probe(context.library, 44100.0f, 64);
-    if (!probe.canReplace()) {
-      return CheckOutcome::skipped("the plug-in has no processReplacing, which alone may work in place");
+    const std::unique_ptr<PluginRig> probe = openRig(context, 44100.0f, 64);
+    if (!probe->canProcessInPlace()) {
+      return CheckOutcome::skipped(context.format() == PluginFormat::vst2
+                                       ? "the plug-in has no processReplacing, which alone may work in place"
+                                       : "the plug-in declares that it cannot work in place (lv2:inPlaceBroken)");
     }
   }
   std::mt19937_64 random = context.random();

@@ -35,12 +35,27 @@ struct CheckOutcome {
   static CheckOutcome skipped(std::string seen) { return {Verdict::skip, std::move(seen)}; }
 };
 
+enum class PluginFormat { vst2, lv2 };
+
+// "VST 2" or "LV2".
+const char* formatName(PluginFormat format);
+
+// The plug-in under test as the check's own process opened it.
+struct PluginUnderTest {
+  PluginFormat format = PluginFormat::vst2;
+  const host::PluginLibrary* library = nullptr;  // VST 2: the shared object
+};
+
 // What a check gets: the plug-in, loaded in the check's own process, and
 // the settings.
 struct CheckContext {
-  const host::PluginLibrary& library;
+  const PluginUnderTest& plugin;
   ValidationSettings settings;
   std::string checkName;
+
+  PluginFormat format() const { return plugin.format; }
+  // The VST 2 plug-in's shared object (checks of VST 2 alone use it).
+  const host::PluginLibrary& library() const { return *plugin.library; }
 
   // A generator of its own for each check, so that running one check alone
   // makes the same choices as running it among all.
@@ -57,6 +72,12 @@ struct CheckDefinition {
   const char* purpose;  // for the help page
   CheckFunction run;
   int level;            // the lowest level that runs it
+  // Why the check does not apply to LV2 plug-ins (null: it does); the
+  // report says so instead of running it.
+  const char* notForLv2 = nullptr;
+  // Checks of what LV2 alone has (connect_port) are no part of a VST 2
+  // plug-in's battery.
+  bool lv2Only = false;
 };
 
 // Every check, in the order they run.

@@ -109,7 +109,9 @@ int runValidate(const ValidateRequest& request) {
             } catch (const std::exception& error) {
               return CheckOutcome::failed(error.what());
             }
-            const CheckContext context{*library, report.settings, check.name};
+            PluginUnderTest plugin;
+            plugin.library = library.get();
+            const CheckContext context{plugin, report.settings, check.name};
             return check.run(context);
           },
           request.timeoutSeconds);
