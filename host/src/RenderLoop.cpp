@@ -5,6 +5,7 @@
 #include <string>
 
 #include "kqfx/host/HostError.h"
+#include "kqfx/host/Vst2Plugin.h"
 
 namespace kqfx::host {
 namespace {
@@ -22,17 +23,28 @@ int32_t checkedBlockSize(int32_t blockSize) {
   return blockSize;
 }
 
-// Suspends the plug-in when a run ends, however it ends.
+// Switches the plug-in off when a run ends, however it ends.
 class ResumedPlugin {
  public:
-  explicit ResumedPlugin(PluginInstance& plugin) : plugin_(plugin) { plugin_.resume(); }
-  ~ResumedPlugin() { plugin_.suspend(); }
+  explicit ResumedPlugin(Plugin& plugin) : plugin_(plugin) { plugin_.activate(); }
+  ~ResumedPlugin() { plugin_.deactivate(); }
   ResumedPlugin(const ResumedPlugin&) = delete;
   ResumedPlugin& operator=(const ResumedPlugin&) = delete;
 
  private:
-  PluginInstance& plugin_;
+  Plugin& plugin_;
 };
+
+// Opens a fresh VST 2 instance for a loop, once its counts are checked.
+std::unique_ptr<Plugin> openedVst2(PluginInstance& instance, float sampleRate, int32_t blockSize) {
+  checkedBlockSize(blockSize);
+  checkedChannels(instance.record().numInputs, "inputs");
+  if (checkedChannels(instance.record().numOutputs, "outputs") == 0) {
+    throw HostError("the plug-in has no audio outputs");
+  }
+  if (!(sampleRate > 0.0f)) throw HostError("the sample rate must be positive");
+  return std::make_unique<Vst2Plugin>(instance, sampleRate, blockSize);
+}
 
 }  // namespace
 
@@ -77,22 +89,29 @@ void RenderLoop::ChannelBuffers::clear() {
 }
 
 RenderLoop::RenderLoop(PluginInstance& plugin, float sampleRate, int32_t blockSize)
+    : opened_(openedVst2(plugin, sampleRate, blockSize)),
+      plugin_(*opened_),
+      blockSize_(blockSize),
+      inputs_(plugin_.inputs()),
+      outputs_(plugin_.outputs()),
+      map_(defaultChannelMap(inputs_, outputs_)),
+      file_(2, blockSize_),
+      in_(inputs_, blockSize_),
+      out_(outputs_, blockSize_) {}
+
+RenderLoop::RenderLoop(Plugin& plugin)
     : plugin_(plugin),
-      blockSize_(checkedBlockSize(blockSize)),
-      inputs_(checkedChannels(plugin.record().numInputs, "inputs")),
-      outputs_(checkedChannels(plugin.record().numOutputs, "outputs")),
+      blockSize_(checkedBlockSize(plugin.maxBlockSize())),
+      inputs_(checkedChannels(plugin.inputs(), "inputs")),
+      outputs_(checkedChannels(plugin.outputs(), "outputs")),
       map_(defaultChannelMap(inputs_, outputs_)),
       file_(2, blockSize_),
       in_(inputs_, blockSize_),
       out_(outputs_, blockSize_) {
   if (outputs_ == 0) throw HostError("the plug-in has no audio outputs");
-  if (!(sampleRate > 0.0f)) throw HostError("the sample rate must be positive");
-  plugin_.dispatch(opOpen);
-  plugin_.dispatch(opSetSampleRate, 0, 0, nullptr, sampleRate);
-  plugin_.dispatch(opSetBlockSize, 0, blockSize_);
 }
 
-RenderLoop::~RenderLoop() { plugin_.close(); }
+RenderLoop::~RenderLoop() = default;
 
 void RenderLoop::setChannelMap(const ChannelMap& map) {
   if (map.inputs.size() != static_cast<std::size_t>(inputs_)) {
@@ -130,17 +149,12 @@ void RenderLoop::processBlock(int32_t frames) {
         break;
     }
   }
-  if (plugin_.canReplace()) {
-    plugin_.processReplacing(in_.pointers(), out_.pointers(), frames);
-  } else {
-    out_.clear();
-    plugin_.process(in_.pointers(), out_.pointers(), frames);
-  }
+  plugin_.process(in_.pointers(), out_.pointers(), frames);
 }
 
 bool RenderLoop::settle(int64_t frames, RenderObserver* observer) {
   ResumedPlugin resumed(plugin_);
-  latency_ = std::max(plugin_.record().initialDelay, 0);
+  latency_ = plugin_.latency();
   while (frames > 0) {
     if (observer && observer->stopRequested()) return false;
     const auto n = static_cast<int32_t>(std::min<int64_t>(frames, blockSize_));
@@ -149,7 +163,7 @@ bool RenderLoop::settle(int64_t frames, RenderObserver* observer) {
     frames -= n;
   }
   // Plug-ins that announce their delay once processing report it by now.
-  latency_ = std::max(plugin_.record().initialDelay, 0);
+  latency_ = plugin_.latency();
   return true;
 }
 
@@ -181,7 +195,7 @@ RenderOutcome RenderLoop::run(AudioSource& source, AudioSink& sink, int64_t tail
     }
     processBlock(frames);
     if (skip < 0) {
-      latency_ = std::max({plugin_.record().initialDelay, latency_, 0});
+      latency_ = std::max(plugin_.latency(), latency_);
       skip = compensateLatency ? latency_ : 0;
       tailFrames += skip;
       total = sourceFrames < 0 ? -1 : sourceFrames + tailFrames + (inTail ? frames : 0) - skip;

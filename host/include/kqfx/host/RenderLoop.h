@@ -1,8 +1,11 @@
 #pragma once
-// Runs audio through one plug-in instance the way hosts do: open, sample
-// rate, block size (construction), then the caller's parameter writes, then
-// resume, blocks of processReplacing (or of process into zeroed outputs
-// when the plug-in cannot replace), suspend (run), and close (destruction).
+// Runs audio through one plug-in instance of either format the way hosts
+// do: an instance set to its rate and block size, then the caller's
+// parameter writes, then activate, blocks of process, deactivate (run).
+// For VST 2 that is open, sample rate, block size (construction from a
+// PluginInstance), resume, blocks of processReplacing (or of process into
+// zeroed outputs when the plug-in cannot replace), suspend, and close
+// (destruction).
 //
 // Plug-ins with other channel counts than two are served too, by a
 // channel map: by default a plug-in with one input gets the mid (L+R)/2,
@@ -11,10 +14,12 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "kqfx/host/AudioStream.h"
+#include "kqfx/host/Plugin.h"
 #include "kqfx/host/PluginInstance.h"
 
 namespace kqfx::host {
@@ -56,7 +61,12 @@ class RenderLoop {
   // cannot be run (no outputs, absurd channel counts) or the rate or block
   // size is not positive; the instance is then left unopened.
   RenderLoop(PluginInstance& plugin, float sampleRate, int32_t blockSize);
-  // Closes the instance.
+  // Runs an instance of either format, switched off, at its own rate in
+  // blocks of its largest block size. Throws HostError when it cannot be
+  // run (no outputs, absurd channel counts). The instance stays the
+  // caller's.
+  explicit RenderLoop(Plugin& plugin);
+  // Closes the instance when the loop opened it.
   ~RenderLoop();
   RenderLoop(const RenderLoop&) = delete;
   RenderLoop& operator=(const RenderLoop&) = delete;
@@ -95,6 +105,9 @@ class RenderLoop {
   // settling (0 before).
   int32_t latency() const { return latency_; }
 
+  // The instance driven.
+  Plugin& plugin() { return plugin_; }
+
  private:
   // Planar buffers for every channel the plug-in declares, at least two,
   // with the pointer array handed to the plug-in.
@@ -114,7 +127,8 @@ class RenderLoop {
   // Feeds the plug-in's inputs from the two file channels and processes.
   void processBlock(int32_t frames);
 
-  PluginInstance& plugin_;
+  std::unique_ptr<Plugin> opened_;  // the VST 2 instance the loop opened, if it did
+  Plugin& plugin_;
   int32_t blockSize_;
   int32_t inputs_;
   int32_t outputs_;
