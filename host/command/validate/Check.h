@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "CallTrail.h"
+#include "kqfx/host/Lv2World.h"
+#include "kqfx/host/Plugin.h"
 #include "kqfx/host/PluginLibrary.h"
 
 namespace kqfx::command::validate {
@@ -19,7 +21,9 @@ struct ValidationSettings {
   bool extremeRates = false;  // 1 Hz and 768 kHz too, rates no host uses
 };
 
-enum class Verdict { pass, fail, skip };
+// notApplicable: the check is about something the plug-in's format does
+// not have; it is not run.
+enum class Verdict { pass, fail, skip, notApplicable };
 
 struct CheckOutcome {
   Verdict verdict = Verdict::pass;
@@ -33,17 +37,22 @@ struct CheckOutcome {
     return {Verdict::fail, std::move(seen)};
   }
   static CheckOutcome skipped(std::string seen) { return {Verdict::skip, std::move(seen)}; }
+  static CheckOutcome notApplicable(std::string seen) {
+    return {Verdict::notApplicable, std::move(seen)};
+  }
 };
 
-enum class PluginFormat { vst2, lv2 };
+using host::PluginFormat;
 
-// "VST 2" or "LV2".
-const char* formatName(PluginFormat format);
+// "VST 2" or "LV2", as reports name the format.
+const char* formatTitle(PluginFormat format);
 
 // The plug-in under test as the check's own process opened it.
 struct PluginUnderTest {
   PluginFormat format = PluginFormat::vst2;
   const host::PluginLibrary* library = nullptr;  // VST 2: the shared object
+  host::Lv2World* world = nullptr;               // LV2: the world that knows it
+  std::string uri;                               // LV2
 };
 
 // What a check gets: the plug-in, loaded in the check's own process, and

@@ -45,12 +45,14 @@ void openAndClose(const host::PluginLibrary& library) {
 }  // namespace
 
 CheckOutcome checkLoading(const CheckContext& context) {
+  if (context.format() == PluginFormat::lv2) return checkLv2Loading(context);
   TracedPlugin plugin(context.library());
   return CheckOutcome::passed("entry '" + context.library().entryName() + "' answered a record: " +
                               identity(plugin));
 }
 
 CheckOutcome checkLifecycle(const CheckContext& context) {
+  if (context.format() == PluginFormat::lv2) return checkLv2Lifecycle(context);
   const int cycles = context.scaled(10);
   for (int i = 0; i < cycles; ++i) {
     host::PluginLibrary cold(context.library().path());

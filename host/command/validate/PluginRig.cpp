@@ -74,7 +74,7 @@ void PluginRig::process(int32_t frames, bool inPlace, bool otherBuffers) {
   if (accumulates()) {
     for (std::vector<float>& channel : set.outputs) std::fill(channel.begin(), channel.end(), 0.0f);
     AllocationWatch watch(allocations_);
-    run(inputPointers_.data(), outputPointers_.data(), frames);
+    run(inputPointers_.data(), outputPointers_.data(), frames, otherBuffers);
     return;
   }
   float** in = inputPointers_.data();
@@ -85,7 +85,7 @@ void PluginRig::process(int32_t frames, bool inPlace, bool otherBuffers) {
     in = outputPointers_.data();
   }
   AllocationWatch watch(allocations_);
-  run(in, outputPointers_.data(), frames);
+  run(in, outputPointers_.data(), frames, otherBuffers);
 }
 
 void PluginRig::scan(SampleCounts& counts, int32_t frames, int64_t at) const {

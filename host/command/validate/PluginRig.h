@@ -85,7 +85,7 @@ class PluginRig {
   // Sizes the buffers for a new block size.
   void resizeBuffers(int32_t maxBlock);
   // The format's process call, watched for allocations by process().
-  virtual void run(float** inputs, float** outputs, int32_t frames) = 0;
+  virtual void run(float** inputs, float** outputs, int32_t frames, bool otherBuffers) = 0;
   // Whether run() adds into the outputs rather than replacing them (they
   // are then cleared first).
   virtual bool accumulates() { return false; }

@@ -42,7 +42,7 @@ int64_t Vst2Rig::declaredTail() {
   return tail > 1 ? tail : 0;
 }
 
-void Vst2Rig::run(float** inputs, float** outputs, int32_t frames) {
+void Vst2Rig::run(float** inputs, float** outputs, int32_t frames, bool /*otherBuffers*/) {
   if (plugin_->canReplace()) {
     plugin_->processReplacing(inputs, outputs, frames);
   } else {

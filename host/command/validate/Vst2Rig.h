@@ -41,7 +41,7 @@ class Vst2Rig final : public PluginRig {
   bool resumed_ = false;
 
   Vst2Rig(std::unique_ptr<TracedPlugin> plugin, float sampleRate, int32_t maxBlock);
-  void run(float** inputs, float** outputs, int32_t frames) override;
+  void run(float** inputs, float** outputs, int32_t frames, bool otherBuffers) override;
   bool accumulates() override { return !plugin_->canReplace(); }
 };
 
