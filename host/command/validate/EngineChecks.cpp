@@ -92,7 +92,9 @@ CheckOutcome checkRateAndBlockChanges(const CheckContext& context) {
     }
   }
   return CheckOutcome::passed(std::to_string(changes) +
-                              " rate and block size changes between suspend and resume (" +
+                              (context.format() == PluginFormat::lv2
+                                   ? " rate and block size changes, each a new instance as LV2 fixes the rate at instantiation ("
+                                   : " rate and block size changes between suspend and resume (") +
                               (context.settings.extremeRates ? "1 Hz to 768 kHz" : "8 to 384 kHz") +
                               ", 1 to 8192 frames): output finite");
 }
