@@ -297,19 +297,21 @@ CheckOutcome checkConnections(const CheckContext& context) {
   constexpr float kRate = 44100.0f;
   const std::vector<float> parameters = randomParameters(context, random);
   const int64_t frames = static_cast<int64_t>(kRate * 0.2f) * context.settings.level;
+  const std::string what = secondsText(frames, kRate) +
+                           " in runs of 256 frames, every other run with the audio ports and "
+                           "control inputs connected to other buffers (holding the same): ";
+  // Whether the plug-in renders alike twice at all, first, so that the
+  // call trail of a failure ends with the render that failed.
   const Recording reference = record(context, kRate, parameters, frames, fixed(256), false);
+  const Recording again = record(context, kRate, parameters, frames, fixed(256), false);
+  const Difference repeat = compare(reference, again);
   const Recording moved = record(context, kRate, parameters, frames, fixed(256), false, 0, true);
   if (!moved.counts.allFinite()) {
     return CheckOutcome::failed("with the ports connected to other buffers between runs: " +
                                 moved.counts.describeNonFinite() + " samples");
   }
   const Difference difference = compare(reference, moved);
-  const std::string what = secondsText(frames, kRate) +
-                           " in runs of 256 frames, every other run with the audio ports and "
-                           "control inputs connected to other buffers (holding the same): ";
   if (difference.identical()) return CheckOutcome::passed(what + "output identical");
-  const Recording again = record(context, kRate, parameters, frames, fixed(256), false);
-  const Difference repeat = compare(reference, again);
   if (!repeat.identical()) {
     return CheckOutcome::skipped(what + "output finite; not compared, as two identical renders "
                                  "differ " + repeat.describe());

@@ -66,9 +66,10 @@ std::vector<std::filesystem::path> lv2SearchFolders() {
   if (const char* path = std::getenv("LV2_PATH")) {
     std::string rest = path;
     for (std::size_t colon; (colon = rest.find(':')) != std::string::npos; rest.erase(0, colon + 1)) {
-      if (colon > 0) folders.emplace_back(rest.substr(0, colon));
+      if (colon > 0) folders.push_back(std::filesystem::absolute(rest.substr(0, colon)));
     }
-    if (!rest.empty()) folders.emplace_back(rest);
+    // Absolute, as lilv cannot read a relative folder.
+    if (!rest.empty()) folders.push_back(std::filesystem::absolute(rest));
     return folders;
   }
   if (const char* home = std::getenv("HOME")) folders.push_back(std::filesystem::path(home) / ".lv2");
