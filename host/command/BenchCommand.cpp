@@ -2,6 +2,7 @@
 #include "BenchRun.h"
 #include "Commands.h"
 #include "Interruption.h"
+#include "PluginChoice.h"
 #include "PluginSearch.h"
 #include "StandardOutput.h"
 
@@ -11,10 +12,11 @@ int runBench(const BenchRequest& request) {
   std::vector<BenchSubject> subjects;
   for (const BenchPlugin& plugin : request.plugins) {
     BenchSubject subject;
-    subject.plugin = resolvePlugin(plugin.name, SearchEnvironment::fromProcess());
+    subject.choice = choosePlugin(plugin.name, SearchEnvironment::fromProcess(), request.format);
+    subject.plugin = subject.choice->path;
     // The row shows the plug-in's name and its own settings, so that one
     // plug-in benched under several settings stays apart.
-    subject.name = pluginName(subject.plugin);
+    subject.name = subject.choice->name;
     for (const std::string& text : plugin.parameters) subject.name += " " + text;
     for (const std::string& text : request.sharedParameters) {
       subject.parameters.push_back(parseParameterArgument(text, "bench"));
@@ -24,7 +26,7 @@ int runBench(const BenchRequest& request) {
     }
     subjects.push_back(std::move(subject));
   }
-  subjects.push_back(BenchSubject{"(copy floor)", {}, {}, {}, {}});
+  subjects.push_back(BenchSubject{"(copy floor)", {}, {}, {}, {}, {}});
 
   BenchSettings settings;
   settings.sampleRate = request.sampleRate;

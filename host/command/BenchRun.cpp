@@ -11,7 +11,7 @@
 #include "ParameterValue.h"
 #include "PluginLoading.h"
 #include "PluginSearch.h"
-#include "kqfx/host/PluginInstance.h"
+#include "kqfx/host/Plugin.h"
 
 namespace kqfx::command {
 namespace {
@@ -66,9 +66,6 @@ class Buffers {
     std::memcpy(out_[0].data(), in_[0].data(), n * sizeof(float));
     std::memcpy(out_[1].data(), in_[1].data(), n * sizeof(float));
   }
-  void clearOutputs(int32_t frames) {
-    for (auto& channel : out_) std::fill_n(channel.begin(), frames, 0.0f);
-  }
 
  private:
   std::vector<std::vector<float>> in_;
@@ -83,29 +80,33 @@ class Runner {
   Runner(BenchSubject& subject, const BenchSettings& settings)
       : subject_(subject), settings_(settings) {
     if (!subject.plugin.empty()) {
-      library_ = openPlugin(subject.plugin);
-      plugin_ = std::make_unique<host::PluginInstance>(*library_);
-      plugin_->start(static_cast<float>(settings.sampleRate), settings.blockSize);
-      std::vector<std::string> names;
-      for (int32_t i = 0; i < plugin_->numParams(); ++i) names.push_back(plugin_->parameterName(i));
+      const ChosenPlugin chosen =
+          subject.choice ? *subject.choice
+                         : ChosenPlugin{host::PluginFormat::vst2, pluginName(subject.plugin),
+                                        subject.plugin, {}};
+      plugin_ = instantiatePlugin(chosen, SearchEnvironment::fromProcess(),
+                                  static_cast<float>(settings.sampleRate), settings.blockSize);
+      plugin_->activate();
       for (const ParameterArgument& p : subject.parameters) {
         try {
-          const int32_t index = resolveParameter(p.key, names);
+          const int32_t index = resolvePluginParameter(*plugin_, p.key, "bench");
           setParameterValue(*plugin_, index, p, "bench");
           if (glideIndex_ < 0) glideIndex_ = index;
         } catch (const UsageError& error) {
           // Several plug-ins may be benched: say which one lacks it.
-          throw UsageError("bench", pluginName(subject.plugin) + ": " + error.what());
+          throw UsageError("bench", chosen.name + ": " + error.what());
         }
       }
-      if (glideIndex_ < 0 && plugin_->numParams() > 0) glideIndex_ = 0;
+      if (glideIndex_ < 0 && plugin_->parameterCount() > 0) glideIndex_ = 0;
       if (glideIndex_ >= 0) {
-        glideFrom_ = plugin_->getParameter(glideIndex_);
-        glideTo_ = glideFrom_ >= 0.5f ? glideFrom_ - 0.25f : glideFrom_ + 0.25f;
-        subject.glideParameter = names[static_cast<std::size_t>(glideIndex_)];
+        // A quarter of the range away, towards its middle.
+        const host::ParameterInfo& info = plugin_->parameterInfo(glideIndex_);
+        const float span = std::isfinite(info.maximum - info.minimum) ? info.maximum - info.minimum : 1.0f;
+        glideFrom_ = plugin_->parameterValue(glideIndex_);
+        glideTo_ = glideFrom_ - info.minimum >= span / 2 ? glideFrom_ - span / 4 : glideFrom_ + span / 4;
+        subject.glideParameter = info.name;
       }
-      buffers_ = std::make_unique<Buffers>(plugin_->record().numInputs,
-                                           plugin_->record().numOutputs, settings.blockSize);
+      buffers_ = std::make_unique<Buffers>(plugin_->inputs(), plugin_->outputs(), settings.blockSize);
     } else {
       buffers_ = std::make_unique<Buffers>(2, 2, settings.blockSize);
     }
@@ -130,15 +131,10 @@ class Runner {
         buffers_->copyThrough(n);
       } else {
         if (glide) {
-          plugin_->setParameter(glideIndex_, flip_ ? glideTo_ : glideFrom_);
+          plugin_->setParameterValue(glideIndex_, flip_ ? glideTo_ : glideFrom_);
           flip_ = !flip_;
         }
-        if (plugin_->canReplace()) {
-          plugin_->processReplacing(buffers_->inputs(), buffers_->outputs(), n);
-        } else {
-          buffers_->clearOutputs(n);
-          plugin_->process(buffers_->inputs(), buffers_->outputs(), n);
-        }
+        plugin_->process(buffers_->inputs(), buffers_->outputs(), n);
       }
       done += n;
       offset += static_cast<std::size_t>(n);
@@ -146,7 +142,7 @@ class Runner {
     }
     if (glide) {
       // Leave the parameter where it was set.
-      plugin_->setParameter(glideIndex_, glideFrom_);
+      plugin_->setParameterValue(glideIndex_, glideFrom_);
       flip_ = false;
     }
     return (cpuNanoseconds() - start) / static_cast<double>(frames);
@@ -155,8 +151,7 @@ class Runner {
  private:
   BenchSubject& subject_;
   const BenchSettings& settings_;
-  std::unique_ptr<host::PluginLibrary> library_;
-  std::unique_ptr<host::PluginInstance> plugin_;
+  std::unique_ptr<host::Plugin> plugin_;
   std::unique_ptr<Buffers> buffers_;
   int32_t glideIndex_ = -1;
   float glideFrom_ = 0.0f;

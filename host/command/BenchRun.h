@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ParameterArgument.h"
+#include "PluginChoice.h"
 
 namespace kqfx::command {
 
@@ -35,6 +36,7 @@ struct BenchSubject {
   std::vector<ParameterArgument> parameters;
   BenchTimes times;
   std::string glideParameter;  // the name of the parameter the gliding run writes
+  std::optional<ChosenPlugin> choice;  // a plug-in of either format (else `plugin`, VST 2)
 };
 
 // Runs every subject: loads each plug-in, applies its parameters, and

@@ -122,8 +122,14 @@ double secondsOption(const std::string& command, const Option& option, double mo
   return *value;
 }
 
+host::PluginFormat formatOption(const std::string& command, const Option& option) {
+  if (option.value == "vst2") return host::PluginFormat::vst2;
+  if (option.value == "lv2") return host::PluginFormat::lv2;
+  throw UsageError(command, "--format must be vst2 or lv2, not '" + option.value + "'");
+}
+
 Request parseList(const std::vector<std::string>& arguments) {
-  static constexpr OptionSpec specs[] = {{"timeout", 0, true}, {"json", 0, false}};
+  static constexpr OptionSpec specs[] = {{"timeout", 0, true}, {"json", 0, false}, {"format", 0, true}};
   const SplitArguments parts = split("list", arguments, specs);
   if (parts.help) return HelpRequest{"list"};
   expectPositionals("list", parts, 0, 0);
@@ -131,6 +137,10 @@ Request parseList(const std::vector<std::string>& arguments) {
   for (const Option& option : parts.options) {
     if (option.name == "json") {
       request.json = true;
+      continue;
+    }
+    if (option.name == "format") {
+      request.format = formatOption("list", option);
       continue;
     }
     request.probeTimeoutSeconds = secondsOption("list", option, kMaxProbeTimeoutSeconds);
@@ -142,15 +152,17 @@ Request parseList(const std::vector<std::string>& arguments) {
 }
 
 Request parseInfo(const std::vector<std::string>& arguments) {
-  static constexpr OptionSpec specs[] = {{"json", 0, false}, {"param", 'p', true}};
+  static constexpr OptionSpec specs[] = {{"json", 0, false}, {"param", 'p', true}, {"format", 0, true}};
   const SplitArguments parts = split("info", arguments, specs);
   if (parts.help) return HelpRequest{"info"};
   if (parts.positionals.empty()) throw UsageError("info", "which plug-in? PLUGIN is missing");
   expectPositionals("info", parts, 1, 1);
-  InfoRequest request{parts.positionals[0], false, {}};
+  InfoRequest request{parts.positionals[0], false, {}, {}};
   for (const Option& option : parts.options) {
     if (option.name == "json") {
       request.json = true;
+    } else if (option.name == "format") {
+      request.format = formatOption("info", option);
     } else {
       request.parameters.push_back(option.value);
     }
@@ -172,7 +184,8 @@ Request parseRender(const std::vector<std::string>& arguments) {
                                          {"bits", 0, true},
                                          {"channels", 0, true},
                                          {"output-dir", 'o', true},
-                                         {"jobs", 'j', true}};
+                                         {"jobs", 'j', true},
+                                         {"format", 0, true}};
   const SplitArguments parts = split("render", arguments, specs);
   if (parts.help) return HelpRequest{"render"};
   const bool demo = std::any_of(parts.options.begin(), parts.options.end(),
@@ -226,6 +239,8 @@ Request parseRender(const std::vector<std::string>& arguments) {
       request.inputMap = option.value;
     } else if (option.name == "output-dir") {
       continue;
+    } else if (option.name == "format") {
+      request.format = formatOption("render", option);
     } else if (option.name == "jobs") {
       request.jobs = static_cast<int>(wholeNumberOption("render", option, 1, 256, "a number of jobs"));
     } else if (option.name == "outputs") {
@@ -270,7 +285,7 @@ Request parseDemo(const std::vector<std::string>& arguments) {
 Request parseBench(const std::vector<std::string>& arguments) {
   static constexpr OptionSpec specs[] = {{"param", 'p', true},   {"block", 'b', true},
                                          {"rate", 'r', true},    {"seconds", 's', true},
-                                         {"json", 0, false}};
+                                         {"json", 0, false},     {"format", 0, true}};
   BenchRequest request;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     // Each argument (with the value of an option that takes one) is split
@@ -279,7 +294,8 @@ Request parseBench(const std::vector<std::string>& arguments) {
     const std::string& argument = arguments[i];
     const bool separateValue = (argument == "-p" || argument == "--param" || argument == "-b" ||
                                 argument == "--block" || argument == "-r" || argument == "--rate" ||
-                                argument == "-s" || argument == "--seconds");
+                                argument == "-s" || argument == "--seconds" ||
+                                argument == "--format");
     if (separateValue && i + 1 < arguments.size()) one.push_back(arguments[++i]);
     if (argument == "--") {
       for (++i; i < arguments.size(); ++i) request.plugins.push_back({arguments[i], {}});
@@ -302,6 +318,8 @@ Request parseBench(const std::vector<std::string>& arguments) {
       } else if (option.name == "seconds") {
         request.seconds = secondsOption("bench", option, kMaxBenchSeconds);
         if (request.seconds <= 0.0) throw UsageError("bench", "--seconds must be more than 0");
+      } else if (option.name == "format") {
+        request.format = formatOption("bench", option);
       } else {
         request.json = true;
       }

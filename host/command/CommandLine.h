@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "analyze/AnalyzeRequest.h"
+#include "kqfx/host/Plugin.h"
 
 namespace kqfx::command {
 
@@ -15,14 +16,19 @@ struct HelpRequest {
   std::string topic;  // empty for the overview
 };
 struct VersionRequest {};
+// --format: only plug-ins of this format are listed or looked for.
+using FormatChoice = std::optional<host::PluginFormat>;
+
 struct ListRequest {
   double probeTimeoutSeconds = 10.0;
   bool json = false;
+  FormatChoice format;
 };
 struct InfoRequest {
   std::string plugin;
   bool json = false;
   std::vector<std::string> parameters;  // NAME=VALUE to preview, as given
+  FormatChoice format;
 };
 struct RenderRequest {
   std::string plugin;
@@ -45,6 +51,7 @@ struct RenderRequest {
   bool tailAuto = false;  // --tail auto: until the output has been quiet a second
   std::optional<int32_t> sampleRate;  // the demo's rate, or the rate INPUT is resampled to
   bool quiet = false;
+  FormatChoice format;
 };
 struct DemoRequest {
   std::string directory = "demo-out";
@@ -62,6 +69,7 @@ struct BenchRequest {
   int32_t blockSize = 512;
   double seconds = 1.0;
   bool json = false;
+  FormatChoice format;
 };
 
 struct ValidateRequest {

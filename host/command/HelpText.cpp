@@ -7,7 +7,7 @@ namespace {
 
 const char* const kOverview = R"(usage: kqfx COMMAND [ARGUMENTS]
 
-Inspect VST 2 plug-ins and render audio files through them.
+Inspect VST 2 and LV2 plug-ins and render audio files through them.
 
 commands:
   list                         the plug-ins kqfx can find
@@ -21,32 +21,45 @@ commands:
   --version                    the version of kqfx
 
 PLUGIN is a plug-in name such as Pellvo (any case), looked up as in
-'kqfx list', or the path of any Linux VST 2 shared object.
+'kqfx list', the path of any Linux VST 2 shared object, an LV2 plug-in's
+URI (urn:kqfx:Pellvo), or the path of an LV2 bundle holding one plug-in
+or of the shared object in a bundle. A name found in both formats is
+refused with the candidates listed unless --format vst2 or --format lv2
+says which; kqfx's own effects, the same in both, mean their VST 2 form.
 
-Plug-ins are looked for in this order: kqfx's own (beside the installed
-program, or in its build tree), each folder of KQFX_PLUGIN_PATH
+VST 2 plug-ins are looked for in this order: kqfx's own (beside the
+installed program, or in its build tree), each folder of KQFX_PLUGIN_PATH
 (colon-separated), ~/.vst, then /usr/local/lib/vst, /usr/lib/vst, their
 lxvst and x86_64-linux-gnu variants (KQFX_SYSTEM_VST_PATH, when set,
 replaces these system folders; set it empty to search none of them).
+LV2 plug-ins are read, through lilv, from kqfx's own bundle (beside the
+installed program in <prefix>/lib/lv2, or in its build tree), then the
+folders of LV2_PATH, or when it is not set ~/.lv2, /usr/local/lib/lv2
+and /usr/lib/lv2.
 
 Exit status: 0 done, 1 failed, 2 bad command line; a render stopped by a
 signal ends by that signal and leaves no output file behind.
 )";
 
-const char* const kList = R"(usage: kqfx list [--timeout SECONDS] [--json]
+const char* const kList = R"(usage: kqfx list [--format vst2|lv2] [--timeout SECONDS] [--json]
 
-Lists every VST 2 plug-in kqfx can find, one line each: name, unique
-identifier (four characters), number of parameters, path. The first line
-for a name is the plug-in that 'kqfx info NAME' and 'kqfx render NAME' use.
-Control characters in file names are shown escaped (\e, \n, \x01).
+Lists every plug-in kqfx can find, one line each: name, format, identifier
+(a VST 2 plug-in's four characters, an LV2 plug-in's URI), number of
+parameters (LV2: control inputs), path (LV2: the bundle); the VST 2
+plug-ins first. The first VST 2 line for a name is the plug-in that
+'kqfx info NAME' and 'kqfx render NAME' use. Control characters in file
+names are shown escaped (\e, \n, \x01).
 
-Each plug-in is loaded in a child process, so one that crashes or hangs is
-reported on standard error and skipped.
+Each VST 2 plug-in is loaded in a child process, so one that crashes or
+hangs is reported on standard error and skipped. LV2 plug-ins are listed
+from their descriptions: no code of theirs is loaded.
 
 options:
+  --format vst2|lv2   list the plug-ins of one format only
   --timeout SECONDS   how long one plug-in may take to load (default 10)
-  --json              print one JSON object: "plugins" (name, uniqueId,
-                      parameters, path) and "skipped" (path, problem)
+  --json              print one JSON object: "plugins" (name, format,
+                      uniqueId or uri, parameters, path) and "skipped"
+                      (path, problem)
 )";
 
 const char* const kHelp = R"(usage: kqfx help [COMMAND]
@@ -56,14 +69,19 @@ render, demo, bench, validate or help. 'kqfx COMMAND --help' shows the
 same page.
 )";
 
-const char* const kInfo = R"(usage: kqfx info PLUGIN [--json] [-p NAME=VALUE...]
+const char* const kInfo = R"(usage: kqfx info PLUGIN [--json] [--format vst2|lv2] [-p NAME=VALUE...]
 
-Shows a plug-in's unique identifier, version, flags, inputs and outputs,
-latency (read once the plug-in is switched on), programs and a table of
-its parameters: index, name, value (0..1), value text and label.
+Shows a VST 2 plug-in's unique identifier, version, flags, inputs and
+outputs, latency (read once the plug-in is switched on), programs and a
+table of its parameters: index, name, value (0..1), value text and label.
+For an LV2 plug-in: its URI, bundle, shared object, class, the features it
+requires (and those of them kqfx cannot give) and may use, inputs and
+outputs, latency and latency port, and a table of its ports: index,
+symbol, name, type, value, range, default, unit and scale points.
 
 options:
   --json                   print the same as one JSON object
+  --format vst2|lv2        look for PLUGIN in one format only
   -p, --param NAME=VALUE   preview a setting as 'kqfx render' takes it: the
                            table shows the texts it gives; nothing is
                            rendered; repeatable
@@ -106,6 +124,11 @@ options:
                            (model=Catacombs), a number out of 0..1 or with
                            the unit (tempo=120, "input gain=+6dB"); the
                            nearest setting is used and printed. Repeatable.
+                           An LV2 control port is named by its name, its
+                           symbol or its port index, and takes its own
+                           value: a number within its range, with or
+                           without its unit, or a scale point's label.
+  --format vst2|lv2        look for PLUGIN in one format only
                            The plug-in settles on silence with the values
                            set, so they hold from the first sample.
   --glide                  let the values glide in from the defaults over
@@ -154,7 +177,7 @@ options:
 const char* const kBench = R"(usage: kqfx bench PLUGIN... [options]
 
 Times each plug-in's processing (processReplacing, or process where that is
-all it has) on stereo noise at -12 dBFS, the plug-ins in turn, round-robin
+all it has; an LV2 plug-in's run) on stereo noise at -12 dBFS, the plug-ins in turn, round-robin
 over 7 repetitions, and prints per plug-in the median and minimum CPU time
 per stereo frame in nanoseconds, the real-time factor, the share of one
 core it takes at the sample rate, and how many instances fit in one core.
@@ -171,6 +194,7 @@ options:
   -b, --block FRAMES       frames per process call (default 512)
   -r, --rate HZ            sample rate (default 44100)
   -s, --seconds SECONDS    audio timed per repetition and run (default 1)
+  --format vst2|lv2        look for every PLUGIN in one format only
   --json                   print the results as one JSON object
 )";
 

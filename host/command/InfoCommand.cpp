@@ -1,6 +1,8 @@
 #include "Commands.h"
 #include "Interruption.h"
+#include "Lv2Report.h"
 #include "ParameterArgument.h"
+#include "PluginChoice.h"
 #include "PluginLoading.h"
 #include "PluginReport.h"
 #include "PluginSearch.h"
@@ -13,7 +15,20 @@ int runInfo(const InfoRequest& request) {
   for (const std::string& text : request.parameters) {
     preview.push_back(parseParameterArgument(text, "info"));
   }
-  const std::filesystem::path path = resolvePlugin(request.plugin, SearchEnvironment::fromProcess());
+  const SearchEnvironment environment = SearchEnvironment::fromProcess();
+  const ChosenPlugin chosen = choosePlugin(request.plugin, environment, request.format);
+  if (chosen.format == host::PluginFormat::lv2) {
+    Lv2Report report;
+    {
+      InterruptionGuard guard;
+      setActivity(chosen.name + ": loading and inspecting");
+      report = inspectLv2Plugin(lv2World(environment), chosen.uri, preview);
+    }
+    InterruptionGuard::endBySignalReceived();
+    printOut(request.json ? lv2ReportJson(report) : lv2ReportText(report));
+    return 0;
+  }
+  const std::filesystem::path& path = chosen.path;
   // A plug-in that crashes or hangs ends kqfx with one clear message.
   PluginReport report;
   {

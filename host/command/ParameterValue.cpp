@@ -3,11 +3,14 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <vector>
 
 #include "CommandErrors.h"
+#include "NumberText.h"
+#include "kqfx/host/Vst2Plugin.h"
 
 namespace kqfx::command {
 namespace {
@@ -198,6 +201,103 @@ std::string setParameterValue(host::PluginInstance& plugin, int32_t index,
   }
   plugin.setParameter(index, *found);
   return settingText(plugin, index);
+}
+
+namespace {
+
+std::string portNumber(float value) {
+  if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.6g", static_cast<double>(value));
+  return text;
+}
+
+std::string rangeText(const host::ParameterInfo& info) {
+  return portNumber(info.minimum) + " to " + portNumber(info.maximum) +
+         (info.unit.empty() ? "" : " " + info.unit);
+}
+
+[[noreturn]] void noSuchPortValue(const host::ParameterInfo& info, const ParameterArgument& argument,
+                                  const std::string& command, const std::string& why) {
+  throw UsageError(command, "value '" + argument.shown + "' for parameter '" + info.name + "': " + why);
+}
+
+// The port value `argument` asks for, checked against the port.
+float portValue(const host::ParameterInfo& info, const ParameterArgument& argument,
+                const std::string& command) {
+  const std::string wanted = folded(argument.shown);
+  for (const host::ScalePoint& point : info.scalePoints) {
+    if (folded(point.label) == wanted) return point.value;
+  }
+  const std::optional<ShownNumber> number = shownNumber(argument.shown);
+  if (!number) {
+    std::string labels;
+    for (const host::ScalePoint& point : info.scalePoints) {
+      labels += (labels.empty() ? "" : ", ") + ("'" + point.label + "'");
+    }
+    noSuchPortValue(info, argument, command,
+                    labels.empty() ? "a number is needed (" + rangeText(info) + ")"
+                                   : "a number (" + rangeText(info) + ") or one of " + labels +
+                                         " is needed");
+  }
+  if (!number->unit.empty() && folded(number->unit) != folded(info.unit)) {
+    noSuchPortValue(info, argument, command,
+                    info.unit.empty() ? "the port has no unit" : "the port is in " + info.unit);
+  }
+  const auto value = static_cast<float>(number->number);
+  if (!(value >= info.minimum && value <= info.maximum)) {
+    noSuchPortValue(info, argument, command, "outside the port's range, " + rangeText(info));
+  }
+  if ((info.integer || info.toggled) && value != std::round(value)) {
+    noSuchPortValue(info, argument, command, "the port takes whole numbers");
+  }
+  if (info.enumeration && !info.scalePoints.empty() &&
+      std::none_of(info.scalePoints.begin(), info.scalePoints.end(),
+                   [&](const host::ScalePoint& point) { return point.value == value; })) {
+    std::string labels;
+    for (const host::ScalePoint& point : info.scalePoints) {
+      labels += (labels.empty() ? "" : ", ") + ("'" + point.label + "' (" + portNumber(point.value) + ")");
+    }
+    noSuchPortValue(info, argument, command, "the port takes one of " + labels);
+  }
+  return value;
+}
+
+}  // namespace
+
+std::string settingText(host::Plugin& plugin, int32_t index) {
+  if (auto* vst2 = dynamic_cast<host::Vst2Plugin*>(&plugin)) return settingText(vst2->instance(), index);
+  const host::ParameterInfo& info = plugin.parameterInfo(index);
+  return info.name + " = " + plugin.parameterText(index) + (info.unit.empty() ? "" : " " + info.unit);
+}
+
+std::string setParameterValue(host::Plugin& plugin, int32_t index,
+                              const ParameterArgument& argument, const std::string& command) {
+  if (auto* vst2 = dynamic_cast<host::Vst2Plugin*>(&plugin)) {
+    return setParameterValue(vst2->instance(), index, argument, command);
+  }
+  plugin.setParameterValue(index, portValue(plugin.parameterInfo(index), argument, command));
+  return settingText(plugin, index);
+}
+
+int32_t resolvePluginParameter(host::Plugin& plugin, const std::string& key,
+                               const std::string& command) {
+  std::vector<std::string> names;
+  for (int32_t index = 0; index < plugin.parameterCount(); ++index) {
+    names.push_back(plugin.parameterInfo(index).name);
+  }
+  if (plugin.format() == host::PluginFormat::vst2) return resolveParameter(key, names, command);
+  for (int32_t index = 0; index < plugin.parameterCount(); ++index) {
+    if (plugin.parameterInfo(index).symbol == key) return index;
+  }
+  if (const std::optional<long long> port = parseWholeNumber(key)) {
+    for (int32_t index = 0; index < plugin.parameterCount(); ++index) {
+      if (plugin.parameterInfo(index).port == *port) return index;
+    }
+    throw UsageError(command, "the plug-in has no control input port " + key +
+                                  " ('kqfx info' lists its ports)");
+  }
+  return resolveParameter(key, names, command);
 }
 
 }  // namespace kqfx::command

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "ParameterArgument.h"
+#include "kqfx/host/Plugin.h"
 #include "kqfx/host/PluginInstance.h"
 
 namespace kqfx::command {
@@ -21,6 +22,20 @@ std::string setParameterValue(host::PluginInstance& plugin, int32_t index,
 
 // "Name = text label", blanks around the plug-in's texts trimmed.
 std::string settingText(host::PluginInstance& plugin, int32_t index);
+
+// The same for an instance of either format. A VST 2 parameter takes its
+// value as above; an LV2 control port takes its own value: a number, in
+// its unit or without one, or the label of one of its scale points
+// (regardless of case), within the port's range (a whole number for an
+// integer port, a scale point's value for an enumeration).
+std::string setParameterValue(host::Plugin& plugin, int32_t index,
+                              const ParameterArgument& argument, const std::string& command);
+std::string settingText(host::Plugin& plugin, int32_t index);
+
+// The parameter `key` names (see resolveParameter); for LV2 a port symbol
+// names its port too, and a number is a port index as 'kqfx info' shows it.
+int32_t resolvePluginParameter(host::Plugin& plugin, const std::string& key,
+                               const std::string& command);
 
 // The text without blanks at either end.
 std::string trimmed(const std::string& text);

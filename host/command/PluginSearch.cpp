@@ -25,6 +25,11 @@ const char* const kSystemFolders[] = {
     "/usr/local/lib/x86_64-linux-gnu/lxvst", "/usr/lib/x86_64-linux-gnu/lxvst",
 };
 
+const char* const kSystemLv2Folders[] = {"/usr/local/lib/lv2", "/usr/lib/lv2"};
+
+// The folders that exist, each once (by what it resolves to).
+std::vector<fs::path> existingOnce(const std::vector<fs::path>& candidates);
+
 std::string lowerCase(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -64,6 +69,10 @@ SearchEnvironment SearchEnvironment::fromProcess() {
   if (const char* path = std::getenv("KQFX_PLUGIN_PATH")) environment.pluginPath = path;
   if (const char* home = std::getenv("HOME")) environment.home = home;
   if (const char* system = std::getenv("KQFX_SYSTEM_VST_PATH")) environment.systemPath = system;
+#ifdef KQFX_LV2_BUNDLE_DIR
+  environment.buildLv2Bundle = KQFX_LV2_BUNDLE_DIR;
+#endif
+  if (const char* lv2 = std::getenv("LV2_PATH")) environment.lv2Path = lv2;
   return environment;
 }
 
@@ -89,6 +98,12 @@ std::vector<fs::path> pluginFolders(const SearchEnvironment& environment) {
     for (const char* folder : kSystemFolders) candidates.emplace_back(folder);
   }
 
+  return existingOnce(candidates);
+}
+
+namespace {
+
+std::vector<fs::path> existingOnce(const std::vector<fs::path>& candidates) {
   std::vector<fs::path> folders;
   std::vector<fs::path> seen;
   for (const fs::path& folder : candidates) {
@@ -101,6 +116,36 @@ std::vector<fs::path> pluginFolders(const SearchEnvironment& environment) {
     folders.push_back(folder);
   }
   return folders;
+}
+
+fs::path installedLv2Folder(const SearchEnvironment& environment) {
+  if (environment.executableDirectory.empty()) return {};
+  const fs::path folder = environment.executableDirectory.parent_path() / "lib" / "lv2";
+  return isDirectory(folder) ? folder : fs::path();
+}
+
+}  // namespace
+
+std::vector<fs::path> lv2Folders(const SearchEnvironment& environment) {
+  std::vector<fs::path> candidates;
+  const fs::path installed = installedLv2Folder(environment);
+  if (!installed.empty()) candidates.push_back(installed);
+  if (environment.lv2Path) {
+    for (const std::string& folder : splitColons(*environment.lv2Path)) candidates.emplace_back(folder);
+  } else {
+    if (!environment.home.empty()) candidates.push_back(fs::path(environment.home) / ".lv2");
+    for (const char* folder : kSystemLv2Folders) candidates.emplace_back(folder);
+  }
+  return existingOnce(candidates);
+}
+
+std::vector<fs::path> lv2Bundles(const SearchEnvironment& environment) {
+  std::error_code error;
+  if (!installedLv2Folder(environment).empty() || environment.buildLv2Bundle.empty() ||
+      !fs::is_regular_file(environment.buildLv2Bundle / "manifest.ttl", error)) {
+    return {};
+  }
+  return {environment.buildLv2Bundle};
 }
 
 std::vector<fs::path> sharedObjectsIn(const fs::path& folder) {

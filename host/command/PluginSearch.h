@@ -18,6 +18,10 @@ struct SearchEnvironment {
   // KQFX_SYSTEM_VST_PATH, when set: replaces the usual system folders
   // (colon-separated; empty searches none of them).
   std::optional<std::string> systemPath;
+  std::filesystem::path buildLv2Bundle;  // this build's kqfx.lv2
+  // LV2_PATH, when set: replaces the usual LV2 folders (colon-separated;
+  // empty searches none of them).
+  std::optional<std::string> lv2Path;
 
   static SearchEnvironment fromProcess();
 };
@@ -25,6 +29,14 @@ struct SearchEnvironment {
 // The folders to search, in order, without duplicates. Our own come first:
 // <prefix>/lib/vst beside an installed kqfx, else the build tree's.
 std::vector<std::filesystem::path> pluginFolders(const SearchEnvironment& environment);
+
+// The LV2 folders to search, in order, without duplicates: ours beside an
+// installed kqfx (<prefix>/lib/lv2), then LV2_PATH or else ~/.lv2,
+// /usr/local/lib/lv2 and /usr/lib/lv2.
+std::vector<std::filesystem::path> lv2Folders(const SearchEnvironment& environment);
+// Bundles read besides the folders: the build tree's, for a kqfx that is
+// not installed.
+std::vector<std::filesystem::path> lv2Bundles(const SearchEnvironment& environment);
 
 // The shared objects (*.so) in a folder and its subfolders (a few levels
 // deep, as plug-in bundles nest), sorted by path. Unreadable folders give

@@ -11,6 +11,7 @@
 #include "Commands.h"
 #include "DemoSignal.h"
 #include "Interruption.h"
+#include "PluginChoice.h"
 #include "PluginSearch.h"
 #include "RenderJob.h"
 #include "StandardOutput.h"
@@ -96,7 +97,8 @@ int runRender(const RenderRequest& request) {
   job.inputMap = request.inputMap;
   job.outputMap = request.outputMap;
   checkOutputIsSafe(request);
-  job.plugin = resolvePlugin(request.plugin, SearchEnvironment::fromProcess());
+  job.choice = choosePlugin(request.plugin, SearchEnvironment::fromProcess(), request.format);
+  job.plugin = job.choice->path;
 
   std::unique_ptr<host::AudioSource> source;
   AudioFileReader* reader = nullptr;

@@ -16,6 +16,7 @@
 #include "ResamplingSink.h"
 #include "kqfx/host/PluginInstance.h"
 #include "kqfx/host/RenderLoop.h"
+#include "kqfx/host/Vst2Plugin.h"
 
 namespace kqfx::command {
 namespace {
@@ -47,15 +48,28 @@ constexpr float kQuietLevel = 1.5848932e-5f;  // -96 dBFS
 }  // namespace
 
 RenderReport runRenderJob(const RenderJob& job, host::AudioSource& source) {
-  const std::string name = pluginName(job.plugin);
-  setActivity(name + ": loading");
-  const std::unique_ptr<host::PluginLibrary> library = openPlugin(job.plugin);
-  setActivity(name + ": creating the instance (entry function)");
-  host::PluginInstance plugin(*library);
+  const ChosenPlugin chosen =
+      job.choice ? *job.choice
+                 : ChosenPlugin{host::PluginFormat::vst2, pluginName(job.plugin), job.plugin, {}};
+  const std::string& name = chosen.name;
   const std::string running = " at " + std::to_string(job.sampleRate) + " Hz in blocks of " +
                               std::to_string(job.blockSize);
-  setActivity(name + ": opening" + running);
-  host::RenderLoop loop(plugin, static_cast<float>(job.sampleRate), job.blockSize);
+  const auto rate = static_cast<float>(job.sampleRate);
+  std::unique_ptr<host::PluginLibrary> library;
+  std::unique_ptr<host::PluginInstance> instance;
+  std::unique_ptr<host::Plugin> plugin;
+  if (chosen.format == host::PluginFormat::vst2) {
+    setActivity(name + ": loading");
+    library = openPlugin(chosen.path);
+    setActivity(name + ": creating the instance (entry function)");
+    instance = std::make_unique<host::PluginInstance>(*library);
+    setActivity(name + ": opening" + running);
+    plugin = std::make_unique<host::Vst2Plugin>(*instance, rate, job.blockSize);
+  } else {
+    setActivity(name + ": loading and instantiating" + running);
+    plugin = instantiatePlugin(chosen, SearchEnvironment::fromProcess(), rate, job.blockSize);
+  }
+  host::RenderLoop loop(*plugin);
 
   RenderReport report;
   if (job.tailAuto) loop.endTailWhenQuiet(job.sampleRate, kQuietLevel);
@@ -83,14 +97,10 @@ RenderReport runRenderJob(const RenderJob& job, host::AudioSource& source) {
   const bool settleValues = !job.parameters.empty() && !job.glide;
   bool stopped = false;
 
-  std::vector<std::string> names;
-  for (int32_t index = 0; index < plugin.numParams(); ++index) {
-    names.push_back(trimmed(plugin.parameterName(index)));
-  }
   setActivity(name + ": setting parameters");
   for (const ParameterArgument& argument : job.parameters) {
-    const int32_t index = resolveParameter(argument.key, names);
-    report.settings.push_back(setParameterValue(plugin, index, argument, "render"));
+    const int32_t index = resolvePluginParameter(*plugin, argument.key, "render");
+    report.settings.push_back(setParameterValue(*plugin, index, argument, "render"));
   }
   if (settleValues) {
     setActivity(name + ": settling on silence" + running);

@@ -11,12 +11,14 @@
 
 #include "OutputFormat.h"
 #include "ParameterArgument.h"
+#include "PluginChoice.h"
 #include "kqfx/host/AudioStream.h"
 
 namespace kqfx::command {
 
 struct RenderJob {
-  std::filesystem::path plugin;  // the shared object
+  std::filesystem::path plugin;  // the VST 2 shared object, unless `choice` is given
+  std::optional<ChosenPlugin> choice;  // a plug-in of either format
   std::vector<ParameterArgument> parameters;
   int sampleRate = 44100;  // the rate the plug-in runs at
   int outputRate = 0;      // the rate written, when another (resampled)

@@ -93,6 +93,7 @@ std::string reportJson(const PluginReport& r) {
     json += "  " + jsonString(key) + ": " + value + (last ? "\n" : ",\n");
   };
   member("name", jsonString(r.name));
+  member("format", jsonString("vst2"));
   member("path", jsonString(r.path));
   member("entry", jsonString(r.entry));
   member("uniqueId", jsonString(fourCharText(r.uniqueId)));

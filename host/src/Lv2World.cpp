@@ -61,6 +61,8 @@ std::string filePath(const LilvNode* uri) {
   if (!path) return {};
   std::string result(path);
   lilv_free(path);
+  // Bundle URIs end in '/': the folder is shown without it.
+  while (result.size() > 1 && result.back() == '/') result.pop_back();
   return result;
 }
 

@@ -74,7 +74,11 @@ Vst2Plugin::Vst2Plugin(std::unique_ptr<PluginLibrary> library,
 
 std::unique_ptr<Vst2Plugin> Vst2Plugin::load(const std::string& path, float sampleRate,
                                              int32_t maxBlockSize) {
-  auto library = std::make_unique<PluginLibrary>(path);
+  return create(std::make_unique<PluginLibrary>(path), sampleRate, maxBlockSize);
+}
+
+std::unique_ptr<Vst2Plugin> Vst2Plugin::create(std::unique_ptr<PluginLibrary> library,
+                                               float sampleRate, int32_t maxBlockSize) {
   auto instance = std::make_unique<PluginInstance>(*library);
   return std::unique_ptr<Vst2Plugin>(
       new Vst2Plugin(std::move(library), std::move(instance), sampleRate, maxBlockSize));

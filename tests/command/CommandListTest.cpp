@@ -46,7 +46,7 @@ TEST(CommandList, FindsOursThenEveryFolderOfThePluginPathAndSkipsBadOnes) {
   fs::copy_file(kFixtures + "/MonoOut.so", folder / "system/Sys.so");
 
   const CommandResult result =
-      runKqfx({"list", "--timeout", "1"},
+      runKqfx({"list", "--timeout", "1", "--format", "vst2"},
               searchEnvironment(folder, (folder / "a") + ":" + (folder / "missing") + "::" +
                                             (folder / "b")));
   ASSERT_EQ(result.status, 0) << result.err;
@@ -60,12 +60,13 @@ TEST(CommandList, FindsOursThenEveryFolderOfThePluginPathAndSkipsBadOnes) {
     const auto id = static_cast<uint32_t>(d.uniqueId);
     const std::string code = {static_cast<char>(id >> 24), static_cast<char>(id >> 16),
                               static_cast<char>(id >> 8), static_cast<char>(id)};
-    expected.push_back({d.name, code, std::to_string(d.numParams), kPlugins + "/" + d.name + ".so"});
+    expected.push_back(
+        {d.name, "vst2", code, std::to_string(d.numParams), kPlugins + "/" + d.name + ".so"});
   }
-  expected.push_back({"Pellvo", "KQPE", "1", folder / "a/bundle/Pellvo.so"});
-  expected.push_back({"Grubbel", "KQGR", "2", folder / "b/Grubbel.so"});
-  expected.push_back({"MonoOut", "TsFx", "1", folder / "b/MonoOut.so"});
-  expected.push_back({"Sys", "TsFx", "1", folder / "system/Sys.so"});
+  expected.push_back({"Pellvo", "vst2", "KQPE", "1", folder / "a/bundle/Pellvo.so"});
+  expected.push_back({"Grubbel", "vst2", "KQGR", "2", folder / "b/Grubbel.so"});
+  expected.push_back({"MonoOut", "vst2", "TsFx", "1", folder / "b/MonoOut.so"});
+  expected.push_back({"Sys", "vst2", "TsFx", "1", folder / "system/Sys.so"});
 
   std::vector<std::vector<std::string>> listed;
   std::istringstream lines(result.out);
@@ -91,7 +92,7 @@ TEST(CommandList, ControlCharactersInNamesAreEscapedAndJsonListsTheSame) {
   fs::copy_file(kPlugins + "/Pellvo.so", folder / ("a/" + name + ".so"));
   const auto environment = searchEnvironment(folder, folder / "a");
 
-  const CommandResult text = runKqfx({"list"}, environment);
+  const CommandResult text = runKqfx({"list", "--format", "vst2"}, environment);
   ASSERT_EQ(text.status, 0) << text.err;
   // One line per plug-in, ours first: the eighth is the copy, its escape
   // and line break shown as text.
@@ -99,15 +100,17 @@ TEST(CommandList, ControlCharactersInNamesAreEscapedAndJsonListsTheSame) {
   std::istringstream stream(text.out);
   for (std::string line; std::getline(stream, line);) lines.push_back(line);
   ASSERT_EQ(lines.size(), deliverables().size() + 1) << text.out;
-  EXPECT_EQ(lines.back(), "Pel\\e[31mRED\\nvo  KQPE  1  " + (folder / "a") + "/Pel\\e[31mRED\\nvo.so");
+  EXPECT_EQ(lines.back(),
+            "Pel\\e[31mRED\\nvo  vst2  KQPE  1  " + (folder / "a") + "/Pel\\e[31mRED\\nvo.so");
   EXPECT_EQ(text.out.find('\x1b'), std::string::npos);
 
-  const CommandResult json = runKqfx({"list", "--json"}, environment);
+  const CommandResult json = runKqfx({"list", "--json", "--format", "vst2"}, environment);
   ASSERT_EQ(json.status, 0) << json.err;
   const Json report = Json::parse(json.out);
   const Json::Array& plugins = report["plugins"].array();
   ASSERT_EQ(plugins.size(), deliverables().size() + 1);
   EXPECT_EQ(plugins.back()["name"].text(), name);
+  EXPECT_EQ(plugins.back()["format"].text(), "vst2");
   EXPECT_EQ(plugins.back()["uniqueId"].text(), "KQPE");
   EXPECT_EQ(plugins.back()["parameters"].number(), 1.0);
   EXPECT_EQ(plugins.back()["path"].text(), (folder / "a") + "/" + name + ".so");

@@ -45,6 +45,9 @@ class RunningCommand {
       const std::size_t equals = entry.find('=');
       merged[entry.substr(0, equals)] = equals == std::string::npos ? "" : entry.substr(equals + 1);
     }
+    // No LV2 folder of the system is searched unless a test says so: only
+    // the build's own bundle is seen.
+    merged["LV2_PATH"] = "";
     for (const auto& [name, value] : environment) merged[name] = value;
     std::vector<std::string> envStrings;
     for (const auto& [name, value] : merged) envStrings.push_back(name + "=" + value);

@@ -1,6 +1,7 @@
 // Debian's lv2apply through each LV2 plug-in against `kqfx render` through
-// the VST 2 plug-in at the matching 0..1 values, in blocks of one frame as
-// lv2apply runs them: the same samples, bit for bit.
+// the same LV2 plug-in (by URI, ports set by symbol to their own values)
+// and through the VST 2 plug-in at the matching 0..1 values, in blocks of
+// one frame as lv2apply runs them: the same samples, bit for bit.
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -92,28 +93,36 @@ class Lv2Render : public ::testing::Test {
     std::string vst = std::string("'") + KQFX_EXECUTABLE + "' render '" + KQFX_PLUGIN_DIR + "/" +
                       effect.name + ".so' '" + input().string() + "' '" + (dir_ / "vst.wav").string() +
                       "' --block 1 --quiet --glide -y";
+    std::string kqfxLv2 = std::string("'") + KQFX_EXECUTABLE + "' render " + effect.uri + " '" +
+                          input().string() + "' '" + (dir_ / "kqfx-lv2.wav").string() +
+                          "' --block 1 --quiet --glide -y";
     for (std::size_t i = 0; i < ports.size(); ++i) {
       char number[64];
       std::snprintf(number, sizeof number, "%.9g", static_cast<double>(values[i]));
       lv2 += " -c " + ports[i].symbol + " " + number;
+      kqfxLv2 += " -p '" + ports[i].symbol + "=" + number + "'";
       std::snprintf(number, sizeof number, "%zu=%.9g", i,
                     static_cast<double>(effect.laws[i].normalizedOf(values[i])));
       vst += std::string(" -p ") + number;
     }
     EXPECT_EQ(run(lv2 + " " + effect.uri), 0) << lv2;
     EXPECT_EQ(run(vst), 0) << vst;
+    EXPECT_EQ(run(kqfxLv2), 0) << kqfxLv2;
     const std::vector<float> fromLv2 = readWav(dir_ / "lv2.wav");
-    const std::vector<float> fromVst = readWav(dir_ / "vst.wav");
     EXPECT_EQ(fromLv2.size(), 2u * kFrames);
-    if (fromLv2.size() != fromVst.size()) {
-      ADD_FAILURE() << "different lengths";
-      return false;
+    for (const char* other : {"vst.wav", "kqfx-lv2.wav"}) {
+      SCOPED_TRACE(other);
+      const std::vector<float> fromOther = readWav(dir_ / other);
+      if (fromLv2.size() != fromOther.size()) {
+        ADD_FAILURE() << "different lengths";
+        return false;
+      }
+      std::size_t differing = 0;
+      for (std::size_t i = 0; i < fromLv2.size(); ++i) {
+        differing += std::memcmp(&fromLv2[i], &fromOther[i], sizeof(float)) != 0;
+      }
+      EXPECT_EQ(differing, 0u);
     }
-    std::size_t differing = 0;
-    for (std::size_t i = 0; i < fromLv2.size(); ++i) {
-      differing += std::memcmp(&fromLv2[i], &fromVst[i], sizeof(float)) != 0;
-    }
-    EXPECT_EQ(differing, 0u);
     return fromLv2 != readWav(input());
   }
 

@@ -20,6 +20,9 @@ class Vst2Plugin final : public Plugin {
   // Loads the shared object and creates its own instance.
   static std::unique_ptr<Vst2Plugin> load(const std::string& path, float sampleRate,
                                           int32_t maxBlockSize);
+  // Creates its own instance of a library already loaded, and keeps both.
+  static std::unique_ptr<Vst2Plugin> create(std::unique_ptr<PluginLibrary> library,
+                                            float sampleRate, int32_t maxBlockSize);
   ~Vst2Plugin() override;
   Vst2Plugin(const Vst2Plugin&) = delete;
   Vst2Plugin& operator=(const Vst2Plugin&) = delete;
