@@ -35,16 +35,6 @@ TEST(ValidateLv2, OursPassAndWhatDoesNotApplyIsSaid) {
             "control inputs connected to other buffers (holding the same): output identical");
 }
 
-TEST(ValidateLv2, BundleOfSeveralAsksForAUri) {
-  const CommandResult result =
-      runKqfx({"validate", std::string(KQFX_BROKEN_LV2_DIR) + "/kqfx-broken.lv2"}, kHermetic);
-  EXPECT_EQ(result.status, 1);
-  EXPECT_NE(result.err.find("kqfx-broken.lv2 holds 2 LV2 plug-ins; name one by its URI:\n"
-                            "  urn:kqfx-test:AllocatesInRun\n  urn:kqfx-test:KeepsBuffers\n"),
-            std::string::npos)
-      << result.err;
-}
-
 TEST(ValidateLv2, BrokenPluginsAreCaughtByTheirChecks) {
   const CommandResult kept = runKqfx(
       {"validate", "urn:kqfx-test:KeepsBuffers", "--level", "1", "--check", "connections"}, kHermetic);

@@ -24,6 +24,14 @@ std::string joined(const std::vector<std::string>& items) {
 }  // namespace
 
 CheckOutcome checkLv2Loading(const CheckContext& context) {
+  // A plug-in that needs what kqfx does not give is right to refuse: it
+  // is not validated, which is no fault of its own.
+  const std::vector<std::string> missing =
+      host::Lv2Plugin::missingFeatures(context.plugin.world->describe(context.plugin.uri));
+  if (!missing.empty()) {
+    return CheckOutcome::skipped("kqfx cannot host it: it requires " + joined(missing) +
+                                 ", which kqfx does not give");
+  }
   const std::unique_ptr<Lv2Rig> rig = lv2Rig(context, 44100.0f, 512);
   const host::Lv2PluginDescription& description = rig->plugin().description();
   return CheckOutcome::passed(

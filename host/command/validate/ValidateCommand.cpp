@@ -5,12 +5,10 @@
 #include <cstdio>
 #include <cctype>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
-#include <vector>
 
-#include "../CommandErrors.h"
 #include "../Commands.h"
+#include "../PluginChoice.h"
 #include "../PluginLoading.h"
 #include "../PluginSearch.h"
 #include "../StandardOutput.h"
@@ -46,78 +44,6 @@ std::string shellWord(const std::string& text) {
   std::string quoted = "'";
   for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return quoted + "'";
-}
-
-// The plug-in to validate, as named on the command line: a URI an LV2
-// world knows, or an LV2 bundle folder (one plug-in) or the shared object
-// in one; else a VST 2 plug-in as every command finds it.
-struct Target {
-  PluginFormat format = PluginFormat::vst2;
-  std::string name;
-  std::string path;  // VST 2: the shared object; LV2: the URI
-  std::unique_ptr<host::Lv2World> world;
-};
-
-std::vector<std::filesystem::path> lv2SearchFolders() {
-  std::vector<std::filesystem::path> folders;
-#ifdef KQFX_LV2_PLUGIN_DIR
-  folders.emplace_back(KQFX_LV2_PLUGIN_DIR);
-#endif
-  if (const char* path = std::getenv("LV2_PATH")) {
-    std::string rest = path;
-    for (std::size_t colon; (colon = rest.find(':')) != std::string::npos; rest.erase(0, colon + 1)) {
-      if (colon > 0) folders.push_back(std::filesystem::absolute(rest.substr(0, colon)));
-    }
-    // Absolute, as lilv cannot read a relative folder.
-    if (!rest.empty()) folders.push_back(std::filesystem::absolute(rest));
-    return folders;
-  }
-  if (const char* home = std::getenv("HOME")) folders.push_back(std::filesystem::path(home) / ".lv2");
-  folders.emplace_back("/usr/local/lib/lv2");
-  folders.emplace_back("/usr/lib/lv2");
-  return folders;
-}
-
-Target chooseTarget(const std::string& argument) {
-  namespace fs = std::filesystem;
-  std::error_code error;
-  const fs::path given(argument);
-  fs::path bundle;
-  if (fs::is_directory(given, error) && fs::exists(given / "manifest.ttl", error)) {
-    bundle = given;
-  } else if (fs::is_regular_file(given, error) && fs::exists(given.parent_path() / "manifest.ttl", error)) {
-    bundle = given.parent_path();
-  }
-  const bool uriLike = argument.find(':') != std::string::npos && !fs::exists(given, error);
-  Target target;
-  if (bundle.empty() && !uriLike) {
-    const fs::path path = resolvePlugin(argument, SearchEnvironment::fromProcess());
-    target.name = pluginName(path);
-    target.path = path.string();
-    return target;
-  }
-  target.format = PluginFormat::lv2;
-  target.world = std::make_unique<host::Lv2World>(lv2SearchFolders());
-  std::string uri = argument;
-  if (!bundle.empty()) {
-    std::vector<std::string> uris = target.world->loadBundle(fs::absolute(bundle));
-    if (given != bundle) {
-      const fs::path library = fs::weakly_canonical(given, error);
-      std::erase_if(uris, [&](const std::string& candidate) {
-        return fs::weakly_canonical(target.world->describe(candidate).libraryPath, error) != library;
-      });
-    }
-    if (uris.size() != 1) {
-      std::string list;
-      for (const std::string& candidate : uris) list += "\n  " + candidate;
-      throw CommandFailure(argument + " holds " + std::to_string(uris.size()) +
-                           " LV2 plug-ins; name one by its URI" + (list.empty() ? "" : ":" + list));
-    }
-    uri = uris.front();
-  }
-  target.name = target.world->describe(uri).name;
-  target.path = uri;
-  return target;
 }
 
 std::string replayCommand(const ValidateRequest& request, const std::string& path,
@@ -163,10 +89,13 @@ int runValidate(const ValidateRequest& request) {
     printOut(listChecks(request.level));
     return 0;
   }
-  const Target target = chooseTarget(request.plugin);
+  const SearchEnvironment environment = SearchEnvironment::fromProcess();
+  const ChosenPlugin target = choosePlugin(request.plugin, environment, request.format);
+  // LV2: the world is read here, once; every check's process inherits it.
+  host::Lv2World* world = target.format == PluginFormat::lv2 ? &lv2World(environment) : nullptr;
   ValidationReport report;
   report.plugin = target.name;
-  report.path = target.path;
+  report.path = target.format == PluginFormat::lv2 ? target.uri : target.path.string();
   report.format = target.format;
   report.settings = {request.level, request.seed, request.gui, request.extremeRates};
 
@@ -187,8 +116,8 @@ int runValidate(const ValidateRequest& request) {
             PluginUnderTest plugin;
             plugin.format = target.format;
             if (target.format == PluginFormat::lv2) {
-              plugin.world = target.world.get();
-              plugin.uri = target.path;
+              plugin.world = world;
+              plugin.uri = target.uri;
             } else {
               try {
                 library = openPlugin(target.path);
