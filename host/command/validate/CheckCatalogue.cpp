@@ -48,7 +48,7 @@ const std::vector<Tightening>& tightenings() {
   static const std::vector<Tightening> list = {
       {kFarOutParameterLevel, "parameter-fuzz",
        "values far outside 0..1 (-1, 2, 100, 1e30, the float limits), NaN and infinities"},
-      {kBitExactLevel, "in-place, block-split",
+      {kBitExactLevel, "in-place, block-split, connections",
        "output identical bit for bit (below: within the tolerance)"},
   };
   return list;
