@@ -36,8 +36,10 @@ TEST(ValidateLv2, OursPassAndWhatDoesNotApplyIsSaid) {
 }
 
 TEST(ValidateLv2, BrokenPluginsAreCaughtByTheirChecks) {
+  // A relative LV2_PATH, as users write it, too.
   const CommandResult kept = runKqfx(
-      {"validate", "urn:kqfx-test:KeepsBuffers", "--level", "1", "--check", "connections"}, kHermetic);
+      {"validate", "urn:kqfx-test:KeepsBuffers", "--level", "1", "--check", "connections"},
+      {{"LV2_PATH", "broken-lv2"}}, std::string(KQFX_BROKEN_LV2_DIR) + "/..");
   EXPECT_EQ(kept.status, 1) << kept.out;
   EXPECT_EQ(lineStarting(kept.out, "FAIL  connections").rfind(
                 "FAIL  connections     0.2 s in runs of 256 frames, every other run with the audio "
