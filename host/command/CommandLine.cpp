@@ -333,7 +333,7 @@ Request parseValidate(const std::vector<std::string>& arguments) {
   static constexpr OptionSpec specs[] = {
       {"level", 'l', true}, {"seed", 's', true},          {"json", 0, false},
       {"check", 'c', true}, {"timeout", 0, true},         {"gui", 0, false},
-      {"extreme-rates", 0, false}, {"list-checks", 0, false}};
+      {"extreme-rates", 0, false}, {"list-checks", 0, false}, {"format", 0, true}};
   const SplitArguments parts = split("validate", arguments, specs);
   if (parts.help) return HelpRequest{"validate"};
   ValidateRequest request;
@@ -360,6 +360,8 @@ Request parseValidate(const std::vector<std::string>& arguments) {
                             "a whole number"));
     } else if (option.name == "json") {
       request.json = true;
+    } else if (option.name == "format") {
+      request.format = formatOption("validate", option);
     } else if (option.name == "check") {
       const auto& catalogue = validate::checkCatalogue();
       const bool known = std::any_of(catalogue.begin(), catalogue.end(), [&](const auto& check) {

@@ -82,6 +82,7 @@ struct ValidateRequest {
   bool gui = false;                 // open the editor (only with a display)
   bool extremeRates = false;        // 1 Hz and 768 kHz too
   bool listChecks = false;          // say which checks the level runs instead
+  FormatChoice format;
 };
 
 using Request = std::variant<HelpRequest, VersionRequest, ListRequest, InfoRequest, RenderRequest,

@@ -203,7 +203,21 @@ const char* const kValidate = R"(usage: kqfx validate PLUGIN [--level 1..10] [--
 
 Loads the plug-in and puts it through what hosts put plug-ins through,
 printing one line per check (PASS, FAIL or SKIP, its name, what was seen)
-and a summary. PLUGIN may be any Linux VST 2 plug-in.
+and a summary. PLUGIN may be any Linux VST 2 plug-in, or an LV2 plug-in
+(by URI, bundle, shared object or name; --format vst2|lv2 chooses).
+
+LV2 plug-ins go through the same checks as LV2 hosts drive them: loading
+and lifecycle are instantiate, activate, deactivate and cleanup (a rate
+or block size change makes a new instance); parameters are the control
+inputs, set to values in their range (integer, toggled and enumerated
+ones to their own values). Checks of what LV2 does not have are shown as
+N/A and not run: metadata (names and ranges are in the description),
+threads (LV2 writes control inputs on the thread that runs the plug-in)
+and editor. One check is LV2's alone:
+  2  connections      audio ports and control inputs connected to other
+                      buffers between runs give the same output
+A plug-in that requires features kqfx does not give is skipped, saying
+which.
 
 Levels add checks and strictness (--list-checks shows which):
   1  loading          the entry function answers an effect record
@@ -253,6 +267,7 @@ from the seed and the check's name.
 
 options:
   -l, --level N       1 (quick) to 10 (thorough); default 5
+  --format vst2|lv2   look for PLUGIN in this format only
   -s, --seed N        the seed of every random choice; default 1
   -c, --check NAME    run only this check, whatever its level (repeatable);
                       loading always runs

@@ -188,7 +188,8 @@ Lv2World::Lv2World(const std::vector<std::filesystem::path>& folders)
     : world_(lilv_world_new()), urids_(std::make_unique<Urids>()) {
   if (!world_) throw HostError("cannot start lilv");
   for (const std::filesystem::path& folder : folders) {
-    searchPath_ += (searchPath_.empty() ? "" : ":") + folder.string();
+    // Absolute: lilv crashes on a relative folder (LV2_PATH=some/dir).
+    searchPath_ += (searchPath_.empty() ? "" : ":") + std::filesystem::absolute(folder).string();
   }
   // lilv reads LV2_PATH itself unless told the path: kqfx tells it always.
   LilvNode* path = lilv_new_string(world_, searchPath_.c_str());

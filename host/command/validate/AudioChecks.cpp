@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "CheckSupport.h"
@@ -30,12 +31,14 @@ using BlockPlan = std::function<int32_t()>;
 // With `settleFrames`, the instance first runs that much of other noise in
 // blocks of 64, unrecorded, so that what it does once when it starts
 // (parameters gliding in from their defaults a call at a time) is over.
+// With `moveBuffers`, every other call gets the rig's second set of buffers.
 Recording record(const CheckContext& context, float rate, const std::vector<float>& parameters,
                  int64_t frames, const BlockPlan& nextBlock, bool inPlace,
-                 int64_t settleFrames = 0) {
-  PluginRig rig(context.library, rate, kLargestBlock);
+                 int64_t settleFrames = 0, bool moveBuffers = false) {
+  const std::unique_ptr<PluginRig> owned = openRig(context, rate, kLargestBlock);
+  PluginRig& rig = *owned;
   for (std::size_t p = 0; p < parameters.size(); ++p) {
-    rig.plugin().setParameter(static_cast<int32_t>(p), parameters[p]);
+    rig.setParameter(static_cast<int32_t>(p), parameters[p]);
   }
   rig.resume();
   if (settleFrames > 0) {
@@ -49,10 +52,10 @@ Recording record(const CheckContext& context, float rate, const std::vector<floa
   recording.left.reserve(static_cast<std::size_t>(frames));
   recording.right.reserve(static_cast<std::size_t>(frames));
   int64_t at = 0;
-  while (at < frames) {
+  for (int64_t call = 0; at < frames; ++call) {
     const int32_t n = static_cast<int32_t>(std::min<int64_t>(nextBlock(), frames - at));
     rig.fillNoise(noise, n, 0.5f);
-    rig.process(n, inPlace);
+    rig.process(n, inPlace, moveBuffers && call % 2 == 1);
     rig.scan(recording.counts, n, at);
     recording.left.insert(recording.left.end(), rig.output(0), rig.output(0) + n);
     recording.right.insert(recording.right.end(), rig.output(1), rig.output(1) + n);
@@ -130,8 +133,8 @@ std::string toleranceNote(const CheckContext& context) {
 }
 
 std::vector<float> randomParameters(const CheckContext& context, std::mt19937_64& random) {
-  PluginRig probe(context.library, 44100.0f, 64);
-  std::vector<float> values(static_cast<std::size_t>(checkedParameterCount(probe)));
+  const std::unique_ptr<PluginRig> probe = openRig(context, 44100.0f, 64);
+  std::vector<float> values(static_cast<std::size_t>(checkedParameterCount(*probe)));
   for (float& value : values) value = randomUnit(random);
   return values;
 }
@@ -177,9 +180,11 @@ CheckOutcome checkAudio(const CheckContext& context) {
 
 CheckOutcome checkInPlace(const CheckContext& context) {
   {
-    PluginRig probe(context.library, 44100.0f, 64);
-    if (!probe.canReplace()) {
-      return CheckOutcome::skipped("the plug-in has no processReplacing, which alone may work in place");
+    const std::unique_ptr<PluginRig> probe = openRig(context, 44100.0f, 64);
+    if (!probe->canProcessInPlace()) {
+      return CheckOutcome::skipped(context.format() == PluginFormat::vst2
+                                       ? "the plug-in has no processReplacing, which alone may work in place"
+                                       : "the plug-in declares that it cannot work in place (lv2:inPlaceBroken)");
     }
   }
   std::mt19937_64 random = context.random();
@@ -285,6 +290,41 @@ CheckOutcome checkBlockSplit(const CheckContext& context) {
   std::snprintf(text, sizeof text, "%.1f dB", largest);
   return CheckOutcome::passed(rendered + "within the tolerance, differing by up to " + text +
                               " relative to the signal's peak");
+}
+
+CheckOutcome checkConnections(const CheckContext& context) {
+  std::mt19937_64 random = context.random();
+  constexpr float kRate = 44100.0f;
+  const std::vector<float> parameters = randomParameters(context, random);
+  const int64_t frames = static_cast<int64_t>(kRate * 0.2f) * context.settings.level;
+  const std::string what = secondsText(frames, kRate) +
+                           " in runs of 256 frames, every other run with the audio ports and "
+                           "control inputs connected to other buffers (holding the same): ";
+  // Whether the plug-in renders alike twice at all, first, so that the
+  // call trail of a failure ends with the render that failed.
+  const Recording reference = record(context, kRate, parameters, frames, fixed(256), false);
+  const Recording again = record(context, kRate, parameters, frames, fixed(256), false);
+  const Difference repeat = compare(reference, again);
+  const Recording moved = record(context, kRate, parameters, frames, fixed(256), false, 0, true);
+  if (!moved.counts.allFinite()) {
+    return CheckOutcome::failed("with the ports connected to other buffers between runs: " +
+                                moved.counts.describeNonFinite() + " samples");
+  }
+  const Difference difference = compare(reference, moved);
+  if (difference.identical()) return CheckOutcome::passed(what + "output identical");
+  if (!repeat.identical()) {
+    return CheckOutcome::skipped(what + "output finite; not compared, as two identical renders "
+                                 "differ " + repeat.describe());
+  }
+  if (!acceptable(difference, context)) {
+    return CheckOutcome::failed(what + "output differs " + difference.describe() + ", " +
+                                secondsText(difference.firstFrame, kRate) + " in" +
+                                toleranceNote(context));
+  }
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f dB", difference.decibels());
+  return CheckOutcome::passed(what + "output within the tolerance, differing by up to " +
+                              std::string(text) + " relative to the signal's peak");
 }
 
 }  // namespace kqfx::command::validate

@@ -71,6 +71,27 @@ std::string describeEntry(const TrailEntry& entry) {
       text = std::string(entry.kind == CallKind::process ? "process " : "processReplacing ") +
              std::to_string(entry.value) + " frames";
       break;
+    case CallKind::instantiate:
+      text = "instantiate at " + number(entry.opt) + " Hz for blocks of " + std::to_string(entry.value);
+      break;
+    case CallKind::activate:
+      text = "activate";
+      break;
+    case CallKind::deactivate:
+      text = "deactivate";
+      break;
+    case CallKind::cleanup:
+      text = "cleanup";
+      break;
+    case CallKind::connectPort:
+      text = "connect_port " + std::to_string(entry.index);
+      break;
+    case CallKind::run:
+      text = "run " + std::to_string(entry.value) + " frames";
+      break;
+    case CallKind::setControl:
+      text = "port " + std::to_string(entry.index) + " = " + number(entry.opt);
+      break;
     case CallKind::dispatch: {
       const char* name = opcodeName(entry.opcode);
       if (entry.opcode == opSuspendResume) {
@@ -112,7 +133,14 @@ void recordCall(CallKind kind, int32_t opcode, int32_t index, int64_t value, flo
     if (opcode == opSetBlockSize) trail->blockSize = value;
     if (opcode == opSuspendResume && value) trail->processCalls = 0;
   }
-  if (kind == CallKind::process || kind == CallKind::processReplacing) ++trail->processCalls;
+  if (kind == CallKind::instantiate) {
+    trail->sampleRate = opt;
+    trail->blockSize = value;
+  }
+  if (kind == CallKind::activate) trail->processCalls = 0;
+  if (kind == CallKind::process || kind == CallKind::processReplacing || kind == CallKind::run) {
+    ++trail->processCalls;
+  }
   if (trail->recorded > 0) {
     TrailEntry& last = trail->entries[(trail->recorded - 1) % CallTrail::kEntries];
     if (last.kind == kind && last.opcode == opcode && last.index == index && last.value == value &&

@@ -10,7 +10,14 @@
 
 namespace kqfx::command::validate {
 
-enum class CallKind : int32_t { entry, dispatch, setParameter, getParameter, process, processReplacing };
+enum class CallKind : int32_t {
+  // VST 2
+  entry, dispatch, setParameter, getParameter, process, processReplacing,
+  // LV2: instantiate (rate in opt, block size in value), activate,
+  // deactivate, cleanup, connect_port (port in index), run (frames in
+  // value), and a control port's value written (port in index, value in opt)
+  instantiate, activate, deactivate, cleanup, connectPort, run, setControl
+};
 
 struct TrailEntry {
   CallKind kind;

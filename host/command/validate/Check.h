@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "CallTrail.h"
+#include "kqfx/host/Lv2World.h"
+#include "kqfx/host/Plugin.h"
 #include "kqfx/host/PluginLibrary.h"
 
 namespace kqfx::command::validate {
@@ -19,7 +21,9 @@ struct ValidationSettings {
   bool extremeRates = false;  // 1 Hz and 768 kHz too, rates no host uses
 };
 
-enum class Verdict { pass, fail, skip };
+// notApplicable: the check is about something the plug-in's format does
+// not have; it is not run.
+enum class Verdict { pass, fail, skip, notApplicable };
 
 struct CheckOutcome {
   Verdict verdict = Verdict::pass;
@@ -33,14 +37,34 @@ struct CheckOutcome {
     return {Verdict::fail, std::move(seen)};
   }
   static CheckOutcome skipped(std::string seen) { return {Verdict::skip, std::move(seen)}; }
+  static CheckOutcome notApplicable(std::string seen) {
+    return {Verdict::notApplicable, std::move(seen)};
+  }
+};
+
+using host::PluginFormat;
+
+// "VST 2" or "LV2", as reports name the format.
+const char* formatTitle(PluginFormat format);
+
+// The plug-in under test as the check's own process opened it.
+struct PluginUnderTest {
+  PluginFormat format = PluginFormat::vst2;
+  const host::PluginLibrary* library = nullptr;  // VST 2: the shared object
+  host::Lv2World* world = nullptr;               // LV2: the world that knows it
+  std::string uri;                               // LV2
 };
 
 // What a check gets: the plug-in, loaded in the check's own process, and
 // the settings.
 struct CheckContext {
-  const host::PluginLibrary& library;
+  const PluginUnderTest& plugin;
   ValidationSettings settings;
   std::string checkName;
+
+  PluginFormat format() const { return plugin.format; }
+  // The VST 2 plug-in's shared object (checks of VST 2 alone use it).
+  const host::PluginLibrary& library() const { return *plugin.library; }
 
   // A generator of its own for each check, so that running one check alone
   // makes the same choices as running it among all.
@@ -57,6 +81,12 @@ struct CheckDefinition {
   const char* purpose;  // for the help page
   CheckFunction run;
   int level;            // the lowest level that runs it
+  // Why the check does not apply to LV2 plug-ins (null: it does); the
+  // report says so instead of running it.
+  const char* notForLv2 = nullptr;
+  // Checks of what LV2 alone has (connect_port) are no part of a VST 2
+  // plug-in's battery.
+  bool lv2Only = false;
 };
 
 // Every check, in the order they run.

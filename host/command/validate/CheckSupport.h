@@ -22,7 +22,7 @@ inline float randomUnit(std::mt19937_64& random) {
 
 // Sets every parameter to a random value in 0..1.
 inline void randomizeParameters(PluginRig& rig, std::mt19937_64& random) {
-  for (int32_t p = 0; p < rig.numParams(); ++p) rig.plugin().setParameter(p, randomUnit(random));
+  for (int32_t p = 0; p < rig.numParams(); ++p) rig.setParameter(p, randomUnit(random));
 }
 
 // Hosts automate a few parameters at a time: sets up to this many before
@@ -31,7 +31,7 @@ constexpr int32_t kMovedAtOnce = 16;
 inline void moveSomeParameters(PluginRig& rig, std::mt19937_64& random, int32_t& next) {
   const int32_t count = rig.numParams();
   for (int32_t i = 0; i < std::min(count, kMovedAtOnce); ++i) {
-    rig.plugin().setParameter(next, randomUnit(random));
+    rig.setParameter(next, randomUnit(random));
     next = (next + 1) % count;
   }
 }
@@ -59,7 +59,7 @@ inline void renderNoise(PluginRig& rig, Noise& noise, int64_t frames, int32_t bl
 
 // The plug-in's own parameter name, or its index when it gives none.
 inline std::string parameterCalled(PluginRig& rig, int32_t index) {
-  const std::string name = rig.plugin().parameterName(index);
+  const std::string name = rig.parameterName(index);
   return "parameter " + std::to_string(index) + (name.empty() ? "" : " (" + name + ")");
 }
 

@@ -33,5 +33,13 @@ CheckOutcome checkRealTime(const CheckContext& context);
 CheckOutcome checkRateAndBlockChanges(const CheckContext& context);
 // The editor opened in a window, idled and closed (only when asked).
 CheckOutcome checkEditor(const CheckContext& context);
+// Audio ports and control inputs connected to other buffers between runs
+// give the same output (LV2).
+CheckOutcome checkConnections(const CheckContext& context);
+
+// LV2's loading and lifecycle (checkLoading and checkLifecycle hand LV2
+// plug-ins to these).
+CheckOutcome checkLv2Loading(const CheckContext& context);
+CheckOutcome checkLv2Lifecycle(const CheckContext& context);
 
 }  // namespace kqfx::command::validate

@@ -7,6 +7,7 @@
 
 #include "CheckSupport.h"
 #include "Checks.h"
+#include "Vst2Rig.h"
 
 #if defined(KQFX_HAVE_X11)
 #include <X11/Xlib.h>
@@ -32,7 +33,7 @@ CheckOutcome checkEditor(const CheckContext& context) {
 #if !defined(KQFX_HAVE_X11)
   return CheckOutcome::skipped("this kqfx was built without X11, so it cannot make a window");
 #else
-  PluginRig rig(context.library, 44100.0f, 256);
+  Vst2Rig rig(context.library(), 44100.0f, 256);
   if ((rig.plugin().record().flags & kFlagHasEditor) == 0) {
     return CheckOutcome::skipped("the plug-in has no editor");
   }

@@ -7,6 +7,7 @@
 #include "CheckSupport.h"
 #include "Checks.h"
 #include "TracedPlugin.h"
+#include "Vst2Rig.h"
 
 namespace kqfx::command::validate {
 namespace {
@@ -44,25 +45,27 @@ void openAndClose(const host::PluginLibrary& library) {
 }  // namespace
 
 CheckOutcome checkLoading(const CheckContext& context) {
-  TracedPlugin plugin(context.library);
-  return CheckOutcome::passed("entry '" + context.library.entryName() + "' answered a record: " +
+  if (context.format() == PluginFormat::lv2) return checkLv2Loading(context);
+  TracedPlugin plugin(context.library());
+  return CheckOutcome::passed("entry '" + context.library().entryName() + "' answered a record: " +
                               identity(plugin));
 }
 
 CheckOutcome checkLifecycle(const CheckContext& context) {
+  if (context.format() == PluginFormat::lv2) return checkLv2Lifecycle(context);
   const int cycles = context.scaled(10);
   for (int i = 0; i < cycles; ++i) {
-    host::PluginLibrary cold(context.library.path());
+    host::PluginLibrary cold(context.library().path());
     openAndClose(cold);
   }
-  for (int i = 0; i < cycles; ++i) openAndClose(context.library);
+  for (int i = 0; i < cycles; ++i) openAndClose(context.library());
 
   // Side by side: four instances processing in turn, closed in another
   // order than they were opened.
   constexpr int kSideBySide = 4;
   std::vector<std::unique_ptr<PluginRig>> rigs;
   for (int i = 0; i < kSideBySide; ++i) {
-    rigs.push_back(std::make_unique<PluginRig>(context.library, 44100.0f, 256));
+    rigs.push_back(std::make_unique<Vst2Rig>(context.library(), 44100.0f, 256));
     rigs.back()->resume();
   }
   Noise noise(context.settings.seed);
@@ -92,7 +95,7 @@ CheckOutcome checkLifecycle(const CheckContext& context) {
   // hosts never touch an editor without a window to put it in; even then
   // the editor is opened only by plug-ins without one (they must ignore
   // it), the editor check opens real ones.
-  TracedPlugin plugin(context.library);
+  TracedPlugin plugin(context.library());
   alignas(16) std::array<char, 4096> scratch{};
   alignas(16) std::array<char, 4096> arrangement{};
   const bool hasEditor = (plugin.record().flags & kFlagHasEditor) != 0;

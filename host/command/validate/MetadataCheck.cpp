@@ -8,6 +8,7 @@
 
 #include "CheckSupport.h"
 #include "Checks.h"
+#include "Vst2Rig.h"
 
 namespace kqfx::command::validate {
 namespace {
@@ -64,7 +65,7 @@ std::string quoted(const std::string& text) { return "'" + text + "'"; }
 CheckOutcome checkMetadata(const CheckContext& context) {
   const std::string localeBefore = std::setlocale(LC_ALL, nullptr);
   const std::string cppLocaleBefore = std::locale().name();
-  PluginRig rig(context.library, 44100.0f, 512);
+  Vst2Rig rig(context.library(), 44100.0f, 512);
   TracedPlugin& plugin = rig.plugin();
   std::mt19937_64 random = context.random();
   const int32_t count = checkedParameterCount(rig);

@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <atomic>
 #include <limits>
+#include <memory>
 #include <thread>
 #include <vector>
 
 #include "CheckSupport.h"
 #include "Checks.h"
+#include "Vst2Rig.h"
 
 namespace kqfx::command::validate {
 namespace {
@@ -27,7 +29,8 @@ CheckOutcome checkAutomation(const CheckContext& context) {
   // plug-in with hundreds is not made to rebuild all of its state every
   // 32 frames.
   std::mt19937_64 random = context.random();
-  PluginRig rig(context.library, kRate, 512);
+  const std::unique_ptr<PluginRig> owned = openRig(context, kRate, 512);
+  PluginRig& rig = *owned;
   rig.resume();
   Noise noise(context.settings.seed);
   SampleCounts counts;
@@ -62,7 +65,8 @@ CheckOutcome checkParameterFuzz(const CheckContext& context) {
                              -std::numeric_limits<float>::quiet_NaN(), kInfinity, -kInfinity});
   }
   std::mt19937_64 random = context.random();
-  PluginRig rig(context.library, kRate, 256);
+  const std::unique_ptr<PluginRig> owned = openRig(context, kRate, 256);
+  PluginRig& rig = *owned;
   rig.resume();
   Noise noise(context.settings.seed);
   SampleCounts ignored;
@@ -73,13 +77,12 @@ CheckOutcome checkParameterFuzz(const CheckContext& context) {
     // the texts and getParameter must cope too.
     for (float value : wild) {
       for (int32_t p = 0; p < count; ++p) {
-        rig.plugin().setParameter(p, value);
-        (void)rig.plugin().getParameter(p);
-        (void)rig.plugin().parameterDisplay(p);
+        rig.setParameter(p, value);
+        rig.readParameter(p);
         renderNoise(rig, noise, 64, 64, ignored, at);
       }
       for (int32_t p = 0; p < count; ++p) {
-        rig.plugin().setParameter(p, wild[std::uniform_int_distribution<std::size_t>(
+        rig.setParameter(p, wild[std::uniform_int_distribution<std::size_t>(
                                          0, wild.size() - 1)(random)]);
       }
       renderNoise(rig, noise, 256, 256, ignored, at);
@@ -104,7 +107,7 @@ CheckOutcome checkParameterFuzz(const CheckContext& context) {
 }
 
 CheckOutcome checkThreads(const CheckContext& context) {
-  PluginRig rig(context.library, kRate, kSubBlock);
+  Vst2Rig rig(context.library(), kRate, kSubBlock);
   rig.resume();
   const int32_t count = checkedParameterCount(rig);
   std::atomic<bool> done{false};

@@ -18,51 +18,28 @@ int32_t checkedChannels(int32_t declared, const char* what) {
 
 }  // namespace
 
-PluginRig::PluginRig(const host::PluginLibrary& library, float sampleRate, int32_t maxBlock)
-    : plugin_(std::make_unique<TracedPlugin>(library)),
-      maxBlock_(maxBlock),
-      inputCount_(checkedChannels(plugin_->record().numInputs, "inputs")),
-      outputCount_(checkedChannels(plugin_->record().numOutputs, "outputs")) {
+PluginRig::PluginRig(int32_t maxBlock, int32_t inputCount, int32_t outputCount)
+    : maxBlock_(maxBlock),
+      inputCount_(checkedChannels(inputCount, "inputs")),
+      outputCount_(checkedChannels(outputCount, "outputs")) {
   if (outputCount_ == 0) throw host::HostError("the plug-in has no audio outputs");
-  allocateBuffers();
-  plugin_->dispatch(opOpen);
-  plugin_->dispatch(opSetSampleRate, 0, 0, nullptr, sampleRate);
-  plugin_->dispatch(opSetBlockSize, 0, maxBlock_);
+  resizeBuffers(maxBlock);
 }
 
-PluginRig::~PluginRig() {
-  if (resumed_) suspend();
-}
-
-void PluginRig::allocateBuffers() {
-  const std::size_t size = static_cast<std::size_t>(maxBlock_);
-  inputs_.assign(static_cast<std::size_t>(std::max(inputCount_, 2)), std::vector<float>(size));
-  outputs_.assign(static_cast<std::size_t>(std::max(outputCount_, 2)), std::vector<float>(size));
-  inputPointers_.resize(inputs_.size());
-  outputPointers_.resize(outputs_.size());
-}
-
-void PluginRig::resume() {
-  plugin_->resume();
-  resumed_ = true;
-}
-
-void PluginRig::suspend() {
-  plugin_->suspend();
-  resumed_ = false;
-}
-
-void PluginRig::restart(float sampleRate, int32_t maxBlock) {
-  if (resumed_) suspend();
+void PluginRig::resizeBuffers(int32_t maxBlock) {
   maxBlock_ = maxBlock;
-  allocateBuffers();
-  plugin_->dispatch(opSetSampleRate, 0, 0, nullptr, sampleRate);
-  plugin_->dispatch(opSetBlockSize, 0, maxBlock_);
-  resume();
+  const std::size_t size = static_cast<std::size_t>(maxBlock_);
+  for (Buffers& set : sets_) {
+    set.inputs.assign(static_cast<std::size_t>(std::max(inputCount_, 2)), std::vector<float>(size));
+    set.outputs.assign(static_cast<std::size_t>(std::max(outputCount_, 2)), std::vector<float>(size));
+  }
+  inputPointers_.resize(sets_[0].inputs.size());
+  outputPointers_.resize(sets_[0].outputs.size());
+  current_ = 0;
 }
 
 const float* PluginRig::output(int channel) const {
-  return outputs_[outputCount_ == 1 ? 0 : static_cast<std::size_t>(channel)].data();
+  return sets_[current_].outputs[outputCount_ == 1 ? 0 : static_cast<std::size_t>(channel)].data();
 }
 
 void PluginRig::fillNoise(Noise& noise, int32_t frames, float amplitude) {
@@ -79,33 +56,42 @@ void PluginRig::fillValue(float value, int32_t frames) {
   for (int c = 0; c < 2; ++c) std::fill(input(c), input(c) + frames, value);
 }
 
-void PluginRig::process(int32_t frames, bool inPlace) {
+void PluginRig::process(int32_t frames, bool inPlace, bool otherBuffers) {
   frames = std::clamp(frames, 0, maxBlock_);
-  for (std::size_t c = 2; c < inputs_.size(); ++c) {
-    std::copy(inputs_[0].begin(), inputs_[0].begin() + frames, inputs_[c].begin());
+  std::vector<std::vector<float>>& filled = sets_[0].inputs;
+  for (std::size_t c = 2; c < filled.size(); ++c) {
+    std::copy(filled[0].begin(), filled[0].begin() + frames, filled[c].begin());
   }
-  for (std::size_t c = 0; c < inputs_.size(); ++c) inputPointers_[c] = inputs_[c].data();
-  for (std::size_t c = 0; c < outputs_.size(); ++c) outputPointers_[c] = outputs_[c].data();
-  if (plugin_->canReplace()) {
-    float** in = inputPointers_.data();
-    if (inPlace && inputs_.size() == outputs_.size()) {
-      for (std::size_t c = 0; c < inputs_.size(); ++c) {
-        std::copy(inputs_[c].begin(), inputs_[c].begin() + frames, outputs_[c].begin());
-      }
-      in = outputPointers_.data();
+  current_ = otherBuffers ? 1 : 0;
+  Buffers& set = sets_[current_];
+  if (otherBuffers) {
+    for (std::size_t c = 0; c < filled.size(); ++c) {
+      std::copy(filled[c].begin(), filled[c].begin() + frames, set.inputs[c].begin());
     }
-    AllocationWatch watch(allocations_);
-    plugin_->processReplacing(in, outputPointers_.data(), frames);
-  } else {
-    for (std::vector<float>& channel : outputs_) std::fill(channel.begin(), channel.end(), 0.0f);
-    AllocationWatch watch(allocations_);
-    plugin_->process(inputPointers_.data(), outputPointers_.data(), frames);
   }
+  for (std::size_t c = 0; c < set.inputs.size(); ++c) inputPointers_[c] = set.inputs[c].data();
+  for (std::size_t c = 0; c < set.outputs.size(); ++c) outputPointers_[c] = set.outputs[c].data();
+  if (accumulates()) {
+    for (std::vector<float>& channel : set.outputs) std::fill(channel.begin(), channel.end(), 0.0f);
+    AllocationWatch watch(allocations_);
+    run(inputPointers_.data(), outputPointers_.data(), frames, otherBuffers);
+    return;
+  }
+  float** in = inputPointers_.data();
+  if (inPlace && set.inputs.size() == set.outputs.size()) {
+    for (std::size_t c = 0; c < set.inputs.size(); ++c) {
+      std::copy(set.inputs[c].begin(), set.inputs[c].begin() + frames, set.outputs[c].begin());
+    }
+    in = outputPointers_.data();
+  }
+  AllocationWatch watch(allocations_);
+  run(in, outputPointers_.data(), frames, otherBuffers);
 }
 
 void PluginRig::scan(SampleCounts& counts, int32_t frames, int64_t at) const {
-  for (std::size_t c = 0; c < std::min<std::size_t>(outputs_.size(), static_cast<std::size_t>(outputCount_)); ++c) {
-    counts.add(outputs_[c].data(), frames, at);
+  const std::vector<std::vector<float>>& outputs = sets_[current_].outputs;
+  for (std::size_t c = 0; c < std::min<std::size_t>(outputs.size(), static_cast<std::size_t>(outputCount_)); ++c) {
+    counts.add(outputs[c].data(), frames, at);
   }
 }
 

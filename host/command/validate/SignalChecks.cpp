@@ -2,6 +2,7 @@
 // silence after a loud burst.
 #include <chrono>
 #include <limits>
+#include <memory>
 
 #include "CheckSupport.h"
 #include "Checks.h"
@@ -21,10 +22,7 @@ struct BadValue {
 };
 
 // Frames the plug-in says it keeps ringing after its input ends, within reason.
-int64_t declaredTail(PluginRig& rig) {
-  const intptr_t tail = rig.plugin().dispatch(opGetTailSize);
-  return tail > 1 ? std::min<int64_t>(tail, kMaxTailWait) : 0;
-}
+int64_t declaredTail(PluginRig& rig) { return std::min<int64_t>(rig.declaredTail(), kMaxTailWait); }
 
 double processTimed(PluginRig& rig, int32_t frames) {
   const auto start = std::chrono::steady_clock::now();
@@ -43,7 +41,8 @@ CheckOutcome checkBadAudio(const CheckContext& context) {
   int64_t longestWait = 0;
   for (const BadValue& kind : kinds) {
     for (int round = 0; round < std::max(1, context.settings.level / 3); ++round) {
-      PluginRig rig(context.library, kRate, kBlock);
+      const std::unique_ptr<PluginRig> owned = openRig(context, kRate, kBlock);
+      PluginRig& rig = *owned;
       randomizeParameters(rig, random);
       rig.resume();
       Noise noise(random());
@@ -85,12 +84,14 @@ CheckOutcome checkSilence(const CheckContext& context) {
   TimingVerdict verdict;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     std::mt19937_64 random = context.random();
-    PluginRig sound(context.library, kRate, kTimedBlock);
-    PluginRig silence(context.library, kRate, kTimedBlock);
+    const std::unique_ptr<PluginRig> soundRig = openRig(context, kRate, kTimedBlock);
+    const std::unique_ptr<PluginRig> silenceRig = openRig(context, kRate, kTimedBlock);
+    PluginRig& sound = *soundRig;
+    PluginRig& silence = *silenceRig;
     for (int32_t p = 0; p < checkedParameterCount(sound); ++p) {
       const float value = randomUnit(random);
-      sound.plugin().setParameter(p, value);
-      silence.plugin().setParameter(p, value);
+      sound.setParameter(p, value);
+      silence.setParameter(p, value);
     }
     sound.resume();
     silence.resume();

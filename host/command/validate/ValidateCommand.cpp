@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "../Commands.h"
+#include "../PluginChoice.h"
 #include "../PluginLoading.h"
 #include "../PluginSearch.h"
 #include "../StandardOutput.h"
@@ -58,8 +59,10 @@ std::string listChecks(int level) {
   std::string text = "checks at level " + std::to_string(level) + " (the level each starts at):\n";
   std::string later;
   for (const CheckDefinition& check : checkCatalogue()) {
-    char line[160];
-    std::snprintf(line, sizeof line, "  %2d  %-15s %s\n", check.level, check.name, check.purpose);
+    char start[32];
+    std::snprintf(start, sizeof start, "  %2d  %-15s ", check.level, check.name);
+    const std::string line = start + std::string(check.purpose) +
+                             (check.lv2Only ? " (LV2 only)" : check.notForLv2 ? " (not LV2)" : "") + "\n";
     if (check.run == checkEditor) {
       later += line;
     } else if (check.level <= level) {
@@ -86,30 +89,44 @@ int runValidate(const ValidateRequest& request) {
     printOut(listChecks(request.level));
     return 0;
   }
-  const std::filesystem::path path =
-      resolvePlugin(request.plugin, SearchEnvironment::fromProcess());
+  const SearchEnvironment environment = SearchEnvironment::fromProcess();
+  const ChosenPlugin target = choosePlugin(request.plugin, environment, request.format);
+  // LV2: the world is read here, once; every check's process inherits it.
+  host::Lv2World* world = target.format == PluginFormat::lv2 ? &lv2World(environment) : nullptr;
   ValidationReport report;
-  report.plugin = pluginName(path);
-  report.path = path.string();
+  report.plugin = target.name;
+  report.path = target.format == PluginFormat::lv2 ? target.uri : target.path.string();
+  report.format = target.format;
   report.settings = {request.level, request.seed, request.gui, request.extremeRates};
 
   const CheckProcessesEndWithUs endWithUs;
   bool loaded = true;
   for (const CheckDefinition& check : checkCatalogue()) {
     if (!wanted(request, check)) continue;
+    if (check.lv2Only && target.format != PluginFormat::lv2) continue;
     CheckResult result{check.name, {}, {}, {}, {}};
-    if (!loaded) {
+    if (check.notForLv2 && target.format == PluginFormat::lv2) {
+      result.outcome = CheckOutcome::notApplicable(std::string("does not apply to LV2: ") + check.notForLv2);
+    } else if (!loaded) {
       result.outcome = CheckOutcome::skipped("not run: the plug-in did not load");
     } else {
       IsolatedOutcome isolated = runIsolated(
           [&]() -> CheckOutcome {
             std::unique_ptr<host::PluginLibrary> library;
-            try {
-              library = openPlugin(path);
-            } catch (const std::exception& error) {
-              return CheckOutcome::failed(error.what());
+            PluginUnderTest plugin;
+            plugin.format = target.format;
+            if (target.format == PluginFormat::lv2) {
+              plugin.world = world;
+              plugin.uri = target.uri;
+            } else {
+              try {
+                library = openPlugin(target.path);
+              } catch (const std::exception& error) {
+                return CheckOutcome::failed(error.what());
+              }
+              plugin.library = library.get();
             }
-            const CheckContext context{*library, report.settings, check.name};
+            const CheckContext context{plugin, report.settings, check.name};
             return check.run(context);
           },
           request.timeoutSeconds);

@@ -12,6 +12,7 @@ const char* verdictWord(Verdict verdict) {
   switch (verdict) {
     case Verdict::pass: return "pass";
     case Verdict::fail: return "fail";
+    case Verdict::notApplicable: return "n/a";
     default: return "skip";
   }
 }
@@ -59,8 +60,9 @@ std::string checkLine(const CheckResult& result) {
   std::string name = result.name;
   name.resize(std::max<std::size_t>(name.size(), 15), ' ');
   const bool failed = result.outcome.verdict == Verdict::fail;
-  std::string line =
-      upper(verdictWord(result.outcome.verdict)) + "  " + name + " " + printableLine(result.outcome.seen) + "\n";
+  std::string word = upper(verdictWord(result.outcome.verdict));
+  word.resize(std::max<std::size_t>(word.size(), 4), ' ');
+  std::string line = word + "  " + name + " " + printableLine(result.outcome.seen) + "\n";
   if (failed && !result.trail.empty()) line += "      leading to it: " + result.trail + "\n";
   if (failed && !result.replay.empty()) line += "      replay: " + printableLine(result.replay) + "\n";
   if (!result.output.empty()) {
@@ -70,9 +72,11 @@ std::string checkLine(const CheckResult& result) {
 }
 
 std::string summaryLine(const ValidationReport& report) {
-  const int total = static_cast<int>(report.results.size());
+  int total = static_cast<int>(report.results.size());
   const int failed = report.count(Verdict::fail);
   const int skipped = report.count(Verdict::skip);
+  const int absent = report.count(Verdict::notApplicable);
+  total -= absent;
   std::string line = printableLine(report.plugin) + ": ";
   if (failed == 0) {
     line += skipped == 0 ? "all " + std::to_string(total) + " checks passed"
@@ -89,6 +93,10 @@ std::string summaryLine(const ValidationReport& report) {
     line += ")";
     if (skipped) line += ", " + std::to_string(skipped) + " skipped";
   }
+  if (absent) {
+    line += "; " + std::to_string(absent) + (absent == 1 ? " does" : " do") + " not apply to " +
+            formatTitle(report.format);
+  }
   return line + " (level " + std::to_string(report.settings.level) + ", seed " +
          std::to_string(report.settings.seed) + ")\n";
 }
@@ -97,6 +105,7 @@ std::string reportJson(const ValidationReport& report) {
   std::string json = "{\n";
   json += "  \"plugin\": " + jsonString(report.plugin) + ",\n";
   json += "  \"path\": " + jsonString(report.path) + ",\n";
+  json += "  \"format\": \"" + std::string(host::formatName(report.format)) + "\",\n";
   json += "  \"level\": " + std::to_string(report.settings.level) + ",\n";
   json += "  \"seed\": " + std::to_string(report.settings.seed) + ",\n";
   json += "  \"passed\": " + std::string(report.allPassed() ? "true" : "false") + ",\n";

@@ -20,7 +20,8 @@ struct CheckResult {
 
 struct ValidationReport {
   std::string plugin;  // the name it goes by
-  std::string path;
+  std::string path;  // VST 2: the shared object; LV2: the plug-in's URI
+  PluginFormat format = PluginFormat::vst2;
   ValidationSettings settings;
   std::vector<CheckResult> results;
 

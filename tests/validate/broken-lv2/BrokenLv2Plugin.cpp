@@ -1,0 +1,64 @@
+// Deliberately broken LV2 plug-ins, one fault each, built only so that the
+// validator's tests can see its LV2 rig catch them. Each shared object is
+// built with one BROKEN_* definition; otherwise a plain stereo gain with
+// one control input.
+#include <lv2/core/lv2.h>
+
+#include <cstdlib>
+#include <new>
+
+namespace {
+
+enum Port : uint32_t { kInLeft, kInRight, kOutLeft, kOutRight, kGain, kPorts };
+
+struct Broken {
+  const float* ports[kPorts] = {};
+  float* outputs[2] = {};
+  bool ran = false;
+};
+
+LV2_Handle instantiate(const LV2_Descriptor*, double, const char*, const LV2_Feature* const*) {
+  return new (std::nothrow) Broken;
+}
+
+void connectPort(LV2_Handle handle, uint32_t port, void* data) {
+  Broken& broken = *static_cast<Broken*>(handle);
+  if (port >= kPorts) return;
+#if defined(BROKEN_KEEPS_BUFFERS)
+  // Keeps the buffers it first ran with, ignoring every later connection.
+  if (broken.ran) return;
+#endif
+  broken.ports[port] = static_cast<const float*>(data);
+  if (port == kOutLeft || port == kOutRight) broken.outputs[port - kOutLeft] = static_cast<float*>(data);
+}
+
+void run(LV2_Handle handle, uint32_t frames) {
+  Broken& broken = *static_cast<Broken*>(handle);
+#if defined(BROKEN_ALLOCATES_IN_RUN)
+  // A scratch buffer per call: exactly what run must never do.
+  void* volatile scratch = std::malloc(frames * sizeof(float) + 1);
+  std::free(scratch);
+#endif
+  broken.ran = true;
+  const float gain = *broken.ports[kGain];
+  for (uint32_t i = 0; i < frames; ++i) {
+    broken.outputs[0][i] = gain * broken.ports[kInLeft][i];
+    broken.outputs[1][i] = gain * broken.ports[kInRight][i];
+  }
+}
+
+void cleanup(LV2_Handle handle) { delete static_cast<Broken*>(handle); }
+
+#if defined(BROKEN_KEEPS_BUFFERS)
+constexpr const char* kUri = "urn:kqfx-test:KeepsBuffers";
+#else
+constexpr const char* kUri = "urn:kqfx-test:AllocatesInRun";
+#endif
+
+const LV2_Descriptor kDescriptor = {kUri, instantiate, connectPort, nullptr, run, nullptr, cleanup, nullptr};
+
+}  // namespace
+
+extern "C" LV2_SYMBOL_EXPORT const LV2_Descriptor* lv2_descriptor(uint32_t index) {
+  return index == 0 ? &kDescriptor : nullptr;
+}
