@@ -172,7 +172,8 @@ Request parseRender(const std::vector<std::string>& arguments) {
                                          {"bits", 0, true},
                                          {"channels", 0, true},
                                          {"output-dir", 'o', true},
-                                         {"jobs", 'j', true}};
+                                         {"jobs", 'j', true},
+                                         {"json", 0, false}};
   const SplitArguments parts = split("render", arguments, specs);
   if (parts.help) return HelpRequest{"render"};
   const bool demo = std::any_of(parts.options.begin(), parts.options.end(),
@@ -212,6 +213,8 @@ Request parseRender(const std::vector<std::string>& arguments) {
       continue;
     } else if (option.name == "overwrite") {
       request.overwrite = true;
+    } else if (option.name == "json") {
+      request.json = true;
     } else if (option.name == "glide") {
       request.glide = true;
     } else if (option.name == "bits") {

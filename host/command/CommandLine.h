@@ -45,6 +45,7 @@ struct RenderRequest {
   bool tailAuto = false;  // --tail auto: until the output has been quiet a second
   std::optional<int32_t> sampleRate;  // the demo's rate, or the rate INPUT is resampled to
   bool quiet = false;
+  bool json = false;  // a summary for programs on standard output
 };
 struct DemoRequest {
   std::string directory = "demo-out";

@@ -29,6 +29,13 @@ program, or in its build tree), each folder of KQFX_PLUGIN_PATH
 lxvst and x86_64-linux-gnu variants (KQFX_SYSTEM_VST_PATH, when set,
 replaces these system folders; set it empty to search none of them).
 
+Every command that runs a plug-in runs it in a child process of its own
+process group: a plug-in that crashes or ends the process is reported in
+one line (which plug-in, what kqfx was doing with it, the block and the
+sample rate) with exit status 1 and no output file left behind, and
+SIGINT, SIGTERM or Ctrl-C end kqfx within a second even when the plug-in
+hangs and ignores signals (its process group is then killed).
+
 Exit status: 0 done, 1 failed, 2 bad command line; a render stopped by a
 signal ends by that signal and leaves no output file behind.
 )";
@@ -138,6 +145,14 @@ options:
                            progress bar (it is shown only on a terminal,
                            for jobs that look like taking a second or
                            more), no settings and no summary
+  --json                   instead of the lines above, one summary for
+                           programs on standard output (standard error
+                           when OUTPUT is '-'): {"renders": [...], "failed":
+                           [INPUT...]}, each render with input (null for
+                           --demo), output, frames and sampleRate (the
+                           plug-in's), outputSampleRate, channels,
+                           latencyCompensated, clippedSamples and
+                           warnings; warnings still go to standard error
 )";
 
 const char* const kDemo = R"(usage: kqfx demo [DIR] [--quiet]

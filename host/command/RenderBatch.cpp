@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -27,6 +28,7 @@ namespace {
 struct RunningRender {
   std::unique_ptr<SupervisedJob> job;
   std::string input;
+  std::size_t index;  // in the order given
 };
 
 // Passes the stop signal on, gives the renders the grace a single render
@@ -58,6 +60,7 @@ int runRenderBatch(const RenderRequest& request) {
                                     : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   std::map<pid_t, RunningRender> running;
   std::vector<std::string> failed;
+  std::map<std::size_t, std::string> summaries;  // --json, by input
   std::size_t next = 0, done = 0;
   InterruptionGuard guard;
   while (next < request.inputs.size() || !running.empty()) {
@@ -74,9 +77,16 @@ int runRenderBatch(const RenderRequest& request) {
       one.input = request.inputs[next];
       one.output = (directory / fs::path(request.inputs[next]).filename()).string();
       one.quiet = true;
-      auto job = std::make_unique<SupervisedJob>([one] { return runRender(one); });
+      auto job = std::make_unique<SupervisedJob>(
+          [one] {
+            const RenderSummary summary = renderFile(one);
+            if (one.json) printOut(renderSummaryJson(summary));
+            return 0;
+          },
+          request.json);
       const pid_t child = job->pid();
-      running[child] = {std::move(job), request.inputs[next++]};
+      running[child] = {std::move(job), request.inputs[next], next};
+      ++next;
     }
     int status = 0;
     const pid_t ended = ::waitpid(-1, &status, WNOHANG);
@@ -96,9 +106,23 @@ int runRenderBatch(const RenderRequest& request) {
                    (writing ? "; the output was not written" : "") + "\n");
       }
     }
-    if (!end.finished || end.status != 0) failed.push_back(found->second.input);
+    if (!end.finished || end.status != 0) {
+      failed.push_back(found->second.input);
+    } else if (request.json) {
+      summaries[found->second.index] = job.capturedOutput();
+    }
     running.erase(found);
     ++done;
+  }
+  if (request.json) {
+    std::vector<std::string> entries;
+    for (const auto& [index, entry] : summaries) entries.push_back(entry);
+    std::vector<std::string> failedInOrder;
+    for (const std::string& input : request.inputs) {
+      if (std::find(failed.begin(), failed.end(), input) != failed.end()) failedInOrder.push_back(input);
+    }
+    printOut(renderSummariesJson(entries, failedInOrder));
+    return failed.empty() ? 0 : 1;
   }
   const std::size_t count = request.inputs.size();
   std::string summary = "rendered " + std::to_string(count - failed.size()) + " of " +

@@ -58,8 +58,9 @@ void recordCrashesInto(ActivityRecord* record) {
   for (int signal : kCrashSignals) ::sigaction(signal, &action, nullptr);
 }
 
-[[noreturn]] void runChild(const std::function<int()>& job, ActivityRecord* record) {
+[[noreturn]] void runChild(const std::function<int()>& job, ActivityRecord* record, int outputFd) {
   useActivityRecord(record);
+  if (outputFd >= 0) sendStandardOutputTo(outputFd);
   sigset_t unblocked;
   sigemptyset(&unblocked);
   for (int signal : kStopSignals) sigaddset(&unblocked, signal);
@@ -93,20 +94,38 @@ timespec timespecOf(SteadyClock::duration span) {
 
 }  // namespace
 
-SupervisedJob::SupervisedJob(const std::function<int()>& job) {
+SupervisedJob::SupervisedJob(const std::function<int()>& job, bool captureOutput) {
   void* shared = ::mmap(nullptr, sizeof(ActivityRecord), PROT_READ | PROT_WRITE,
                         MAP_SHARED | MAP_ANONYMOUS, -1, 0);
   if (shared == MAP_FAILED) throw CommandFailure("cannot share memory with a child process");
   record_ = new (shared) ActivityRecord{{}, -1, {}, 0, 0, 0};
+  if (captureOutput) outputFd_ = ::memfd_create("kqfx-render-summary", MFD_CLOEXEC);
   child_ = forkIntoOwnGroup();
-  if (child_ == 0) runChild(job, record_);
+  if (child_ == 0) runChild(job, record_, outputFd_);
   if (child_ < 0) {
     ::munmap(record_, sizeof(ActivityRecord));
+    if (outputFd_ >= 0) ::close(outputFd_);
     throw CommandFailure("cannot start a process for the plug-in: out of processes");
   }
 }
 
-SupervisedJob::~SupervisedJob() { ::munmap(record_, sizeof(ActivityRecord)); }
+SupervisedJob::~SupervisedJob() {
+  ::munmap(record_, sizeof(ActivityRecord));
+  if (outputFd_ >= 0) ::close(outputFd_);
+}
+
+std::string SupervisedJob::capturedOutput() const {
+  std::string text;
+  if (outputFd_ < 0) return text;
+  char buffer[4096];
+  off_t at = 0;
+  ssize_t n = 0;
+  while ((n = ::pread(outputFd_, buffer, sizeof buffer, at)) > 0) {
+    text.append(buffer, static_cast<std::size_t>(n));
+    at += n;
+  }
+  return text;
+}
 
 void SupervisedJob::forward(int signal) const { ::kill(-child_, signal); }
 

@@ -33,7 +33,9 @@ class SupervisedJob {
   // Starts `job` (answering an exit status; failures are reported as
   // main reports them). Throws CommandFailure when no process can be
   // started.
-  explicit SupervisedJob(const std::function<int()>& job);
+  // With `captureOutput`, what the job prints with printOut is kept for
+  // capturedOutput() instead.
+  explicit SupervisedJob(const std::function<int()>& job, bool captureOutput = false);
   ~SupervisedJob();
   SupervisedJob(const SupervisedJob&) = delete;
   SupervisedJob& operator=(const SupervisedJob&) = delete;
@@ -49,6 +51,8 @@ class SupervisedJob {
   // What the child was doing: "Vardello: rendering ..., block 37".
   std::string activity() const { return describeActivity(*record_); }
   bool wasWritingAFile() const { return record_->temporaryPathSet != 0; }
+  // Once the child has ended.
+  std::string capturedOutput() const;
 
   // Given the child's wait status: the job's own exit status when it
   // finished its work; otherwise nothing, with `problem` saying what ended
@@ -65,6 +69,7 @@ class SupervisedJob {
  private:
   pid_t child_ = -1;
   ActivityRecord* record_ = nullptr;
+  int outputFd_ = -1;
 };
 
 // Runs `job` as above and answers its exit status; ends kqfx by the stop
