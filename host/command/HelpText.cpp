@@ -97,7 +97,11 @@ temporary name beside it and appears only once the render has finished;
 an existing OUTPUT stays untouched if the render fails or is stopped.
 Samples an integer format has to clip are counted and reported, and an
 INPUT shorter than its header says is warned about. The delay a plug-in
-reports is taken off the front of OUTPUT and added to its end.
+reports once it has processed its first block is taken off the front of
+OUTPUT and added to its end. Should the plug-in change its delay later in
+the render (announced or not), a warning names the frame, and the delay
+read at the start stays compensated: following the change would cut or
+repeat audio in the middle of OUTPUT.
 
 options:
   --demo                   render the built-in demo signal (no INPUT)

@@ -150,6 +150,18 @@ RenderSummary renderFile(const RenderRequest& request) {
                                request.output + "' (" + job.format.description +
                                " holds nothing beyond full scale)");
   }
+  if (!report.latencyChanges.empty()) {
+    std::string changes;
+    for (const std::string& change : report.latencyChanges) {
+      changes += (changes.empty() ? "" : ", ") + change;
+    }
+    if (report.moreLatencyChanges > 0) {
+      changes += " and " + std::to_string(report.moreLatencyChanges) + " more times";
+    }
+    summary.warnings.push_back("the plug-in changed its latency during the render (" + changes +
+                               "); the " + std::to_string(report.latency) +
+                               " frames it reported at the start stay compensated");
+  }
   for (const std::string& warning : summary.warnings) printError("kqfx: warning: " + warning + "\n");
   if (!request.quiet && !request.json) {
     // With the audio on standard output, what is said goes to standard error.

@@ -20,12 +20,27 @@
 namespace kqfx::command {
 namespace {
 
+// The most latency changes told one by one.
+constexpr std::size_t kLatencyChangesTold = 8;
+
+// A plug-in may say its delay has changed (the I/O-changed call) while the
+// render runs; the delay is read after every block anyway, so the call is
+// answered as heard.
+intptr_t renderHostCallback(AEffect* effect, int32_t opcode, int32_t index, intptr_t value,
+                            void* ptr, float opt) {
+  if (opcode == cbIoChanged) return 1;
+  return host::defaultHostCallback(effect, opcode, index, value, ptr, opt);
+}
+
+// Render thread.
 class JobObserver final : public host::RenderObserver {
  public:
-  explicit JobObserver(std::optional<ProgressBar>& bar) : bar_(bar) {}
+  JobObserver(std::optional<ProgressBar>& bar, const AEffect& record, RenderReport& report)
+      : bar_(bar), record_(record), report_(report) {}
   void progress(int64_t framesDone, int64_t framesTotal) override {
     frames = framesDone;
     setActivityBlock(++blocks);
+    noticeLatencyChange(framesDone);
     if (bar_) bar_->update(framesDone, framesTotal);
   }
   bool stopRequested() override { return InterruptionGuard::receivedSignal() != 0; }
@@ -34,7 +49,27 @@ class JobObserver final : public host::RenderObserver {
   int64_t blocks = 0;
 
  private:
+  // The delay compensated is the one read after the first block; a later
+  // one is told, not followed: moving the output mid-file would cut or
+  // repeat audio.
+  void noticeLatencyChange(int64_t framesDone) {
+    const int32_t latency = std::max(record_.initialDelay, 0);
+    if (blocks == 1) latency_ = latency;
+    if (latency == latency_) return;
+    if (report_.latencyChanges.size() < kLatencyChangesTold) {
+      report_.latencyChanges.push_back("from " + std::to_string(latency_) + " to " +
+                                       std::to_string(latency) + " frames at frame " +
+                                       std::to_string(framesDone) + " of the output");
+    } else {
+      ++report_.moreLatencyChanges;
+    }
+    latency_ = latency;
+  }
+
   std::optional<ProgressBar>& bar_;
+  const AEffect& record_;
+  RenderReport& report_;
+  int32_t latency_ = 0;
 };
 
 // Long enough for any of our parameters' glides, and for most hosts'
@@ -51,7 +86,7 @@ RenderReport runRenderJob(const RenderJob& job, host::AudioSource& source) {
   setActivity(name + ": loading");
   const std::unique_ptr<host::PluginLibrary> library = openPlugin(job.plugin);
   setActivity(name + ": creating the instance (entry function)");
-  host::PluginInstance plugin(*library);
+  host::PluginInstance plugin(*library, renderHostCallback);
   const std::string running = " at " + std::to_string(job.sampleRate) + " Hz in blocks of " +
                               std::to_string(job.blockSize);
   setActivity(name + ": opening" + running);
@@ -75,7 +110,7 @@ RenderReport runRenderJob(const RenderJob& job, host::AudioSource& source) {
                 steadySeconds);
     bar->setColumns(terminalColumns());
   }
-  JobObserver observer(bar);
+  JobObserver observer(bar, plugin.record(), report);
 
   // With values given, the plug-in runs on silence until they have
   // settled, and is switched off and on again so that the render starts

@@ -322,6 +322,16 @@ TEST(CommandRender, ThePluginsLatencyIsTakenOffTheFrontAndAddedToTheEnd) {
   EXPECT_EQ(readSound(folder / "out.wav").samples, in.samples);
   const CommandResult info = runKqfx({"info", kFixtures + "/Delays.so"});
   EXPECT_NE(info.out.find("\n  latency     5 frames\n"), std::string::npos) << info.out;
+
+  // A change announced mid-render is told; the delay read at the start
+  // stays compensated.
+  const CommandResult changed = runKqfx({"render", kFixtures + "/DelayChanges.so", folder / "in.wav",
+                                         folder / "out.wav", "--block", "16", "-y", "-q"});
+  ASSERT_EQ(changed.status, 0) << changed.err;
+  EXPECT_EQ(changed.err, "kqfx: warning: the plug-in changed its latency during the render (from 5 "
+                         "to 9 frames at frame 59 of the output); the 5 frames it reported at the "
+                         "start stay compensated\n");
+  EXPECT_EQ(readSound(folder / "out.wav").samples, in.samples);
 }
 
 TEST(CommandRender, JsonSummarisesEachOutputFileAlsoForABatch) {
