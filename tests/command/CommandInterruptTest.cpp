@@ -62,6 +62,8 @@ TEST(CommandInterrupt, OneSignalEndsKqfxWithinASecondEvenWhenThePluginNeverRetur
   ScratchFolder folder;
   RunningCommand render({"render", kFixtures + "/Stuck.so", "--demo", folder / "out.wav"});
   ASSERT_TRUE(waitForTemporaryFile(folder));
+  // Into its first process call, which never returns.
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
   CommandResult result;
   EXPECT_LT(secondsToEnd(render, SIGTERM, result), 1.0);
   EXPECT_EQ(result.signal, SIGTERM);
