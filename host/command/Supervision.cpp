@@ -65,6 +65,7 @@ void recordCrashesInto(ActivityRecord* record) {
   sigemptyset(&unblocked);
   for (int signal : kStopSignals) sigaddset(&unblocked, signal);
   sigaddset(&unblocked, SIGCHLD);
+  sigaddset(&unblocked, SIGTSTP);
   ::sigprocmask(SIG_UNBLOCK, &unblocked, nullptr);
   recordCrashesInto(record);
   const int status = runReportingFailures(job);
@@ -172,6 +173,10 @@ int runSupervised(const std::function<int()>& job) {
     if (current.sa_handler != SIG_IGN) sigaddset(&waited, signal);
   }
   sigaddset(&waited, SIGCHLD);
+  // Ctrl-Z stops the child with kqfx, and fg continues both.
+  struct sigaction suspend {};
+  ::sigaction(SIGTSTP, nullptr, &suspend);
+  if (suspend.sa_handler == SIG_DFL) sigaddset(&waited, SIGTSTP);
   sigset_t previousMask;
   ::sigprocmask(SIG_BLOCK, &waited, &previousMask);
 
@@ -202,6 +207,12 @@ int runSupervised(const std::function<int()>& job) {
     siginfo_t info;
     const int signal = ::sigtimedwait(&waited, &info, &wait);
     if (signal <= 0 || signal == SIGCHLD) continue;
+    if (signal == SIGTSTP) {
+      ::kill(-running->pid(), SIGSTOP);
+      ::raise(SIGSTOP);
+      ::kill(-running->pid(), SIGCONT);
+      continue;
+    }
     if (stopSignal == 0) {
       stopSignal = signal;
       running->forward(signal);

@@ -13,7 +13,8 @@
 //   the child, which stops between blocks and cleans up; a child that has
 //   not ended half a second later (a plug-in that never returns, blocks or
 //   ignores signals) is killed with its whole process group, and kqfx ends
-//   by the signal.
+//   by the signal;
+// - Ctrl-Z (SIGTSTP) stops the child with kqfx, and both go on together.
 
 #include <sys/types.h>
 
