@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "CommandErrors.h"
+#include "Interruption.h"
 #include "ParameterValue.h"
 #include "PluginLoading.h"
 #include "PluginSearch.h"
@@ -84,6 +85,10 @@ class Runner {
           subject.choice ? *subject.choice
                          : ChosenPlugin{host::PluginFormat::vst2, pluginName(subject.plugin),
                                         subject.plugin, {}};
+      activity_ = chosen.name + ": benchmarking at " +
+                  std::to_string(std::lround(settings.sampleRate)) + " Hz in blocks of " +
+                  std::to_string(settings.blockSize);
+      setActivity(chosen.name + ": loading and opening");
       plugin_ = instantiatePlugin(chosen, SearchEnvironment::fromProcess(),
                                   static_cast<float>(settings.sampleRate), settings.blockSize);
       plugin_->activate();
@@ -113,6 +118,10 @@ class Runner {
   }
 
   bool isFloor() const { return plugin_ == nullptr; }
+  // Outside the timed runs: it holds signals back for a moment.
+  void tellActivity() const {
+    if (!isFloor()) setActivity(activity_);
+  }
   bool canGlide() const { return glideIndex_ >= 0; }
 
   // Processes `frames` frames of the signal and answers the CPU time per
@@ -152,6 +161,7 @@ class Runner {
   BenchSubject& subject_;
   const BenchSettings& settings_;
   std::unique_ptr<host::Plugin> plugin_;
+  std::string activity_;  // for the message should the plug-in crash
   std::unique_ptr<Buffers> buffers_;
   int32_t glideIndex_ = -1;
   float glideFrom_ = 0.0f;
@@ -186,12 +196,14 @@ void runBench(std::vector<BenchSubject>& subjects, const BenchSettings& settings
   std::vector<std::unique_ptr<Runner>> runners;
   for (BenchSubject& subject : subjects) {
     runners.push_back(std::make_unique<Runner>(subject, settings));
+    runners.back()->tellActivity();
     // Let glides from the settings finish and caches warm up.
     runners.back()->run(left, right, static_cast<int64_t>(second), false);
   }
   for (int32_t rep = 0; rep < settings.repetitions; ++rep) {
     for (std::size_t i = 0; i < runners.size(); ++i) {
       Runner& runner = *runners[i];
+      runner.tellActivity();
       BenchTimes& times = subjects[i].times;
       times.settled.push_back(runner.run(left, right, timed, false));
       if (runner.isFloor()) continue;

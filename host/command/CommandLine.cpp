@@ -185,7 +185,8 @@ Request parseRender(const std::vector<std::string>& arguments) {
                                          {"channels", 0, true},
                                          {"output-dir", 'o', true},
                                          {"jobs", 'j', true},
-                                         {"format", 0, true}};
+                                         {"format", 0, true},
+                                         {"json", 0, false}};
   const SplitArguments parts = split("render", arguments, specs);
   if (parts.help) return HelpRequest{"render"};
   const bool demo = std::any_of(parts.options.begin(), parts.options.end(),
@@ -225,6 +226,8 @@ Request parseRender(const std::vector<std::string>& arguments) {
       continue;
     } else if (option.name == "overwrite") {
       request.overwrite = true;
+    } else if (option.name == "json") {
+      request.json = true;
     } else if (option.name == "glide") {
       request.glide = true;
     } else if (option.name == "bits") {

@@ -52,6 +52,7 @@ struct RenderRequest {
   std::optional<int32_t> sampleRate;  // the demo's rate, or the rate INPUT is resampled to
   bool quiet = false;
   FormatChoice format;
+  bool json = false;  // a summary for programs on standard output
 };
 struct DemoRequest {
   std::string directory = "demo-out";

@@ -37,6 +37,13 @@ installed program in <prefix>/lib/lv2, or in its build tree), then the
 folders of LV2_PATH, or when it is not set ~/.lv2, /usr/local/lib/lv2
 and /usr/lib/lv2.
 
+Every command that runs a plug-in runs it in a child process of its own
+process group: a plug-in that crashes or ends the process is reported in
+one line (which plug-in, what kqfx was doing with it, the block and the
+sample rate) with exit status 1 and no output file left behind, and
+SIGINT, SIGTERM or Ctrl-C end kqfx within a second even when the plug-in
+hangs and ignores signals (its process group is then killed).
+
 Exit status: 0 done, 1 failed, 2 bad command line; a render stopped by a
 signal ends by that signal and leaves no output file behind.
 )";
@@ -108,7 +115,11 @@ temporary name beside it and appears only once the render has finished;
 an existing OUTPUT stays untouched if the render fails or is stopped.
 Samples an integer format has to clip are counted and reported, and an
 INPUT shorter than its header says is warned about. The delay a plug-in
-reports is taken off the front of OUTPUT and added to its end.
+reports once it has processed its first block is taken off the front of
+OUTPUT and added to its end. Should the plug-in change its delay later in
+the render (announced or not), a warning names the frame, and the delay
+read at the start stays compensated: following the change would cut or
+repeat audio in the middle of OUTPUT.
 
 options:
   --demo                   render the built-in demo signal (no INPUT)
@@ -161,6 +172,14 @@ options:
                            progress bar (it is shown only on a terminal,
                            for jobs that look like taking a second or
                            more), no settings and no summary
+  --json                   instead of the lines above, one summary for
+                           programs on standard output (standard error
+                           when OUTPUT is '-'): {"renders": [...], "failed":
+                           [INPUT...]}, each render with input (null for
+                           --demo), output, frames and sampleRate (the
+                           plug-in's), outputSampleRate, channels,
+                           latencyCompensated, clippedSamples and
+                           warnings; warnings still go to standard error
 )";
 
 const char* const kDemo = R"(usage: kqfx demo [DIR] [--quiet]

@@ -7,10 +7,11 @@
 // nothing is left behind even if the plug-in never returns; a second
 // signal, or one second without the render stopping, ends the process.
 //
-// A plug-in that crashes (SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT ...) or
-// calls exit() ends kqfx with one message naming the plug-in and what kqfx
-// was doing, and exit status 1; the temporary file is deleted first.
+// What the process is doing and which temporary file it writes are kept in
+// an activity record, which the supervising parent (see Supervision.h)
+// reads should the plug-in crash, hang or end the process.
 
+#include <limits.h>
 #include <signal.h>
 
 #include <cstdint>
@@ -18,6 +19,28 @@
 #include <string>
 
 namespace kqfx::command {
+
+// Plain data, so that it can live in memory shared with the parent and be
+// read there once this process has ended. Written by this process's main
+// thread with the stop signals held back.
+struct ActivityRecord {
+  char activity[512];
+  volatile int64_t block;  // the block being processed, or -1
+  char temporaryPath[PATH_MAX + 1];
+  volatile sig_atomic_t temporaryPathSet;
+  // Set by the job's own process once its work is done, just before it
+  // exits: an exit without it was the plug-in's doing.
+  volatile sig_atomic_t finished;
+  // The crash signal the process got, or 0 (a sanitizer would otherwise
+  // turn a crash into an exit).
+  volatile sig_atomic_t crashSignal;
+};
+
+// Makes this process keep its activity in `record` (a fresh, zeroed one).
+void useActivityRecord(ActivityRecord* record);
+
+// "Vardello: rendering at 44100 Hz in blocks of 512, block 37".
+std::string describeActivity(const ActivityRecord& record);
 
 class InterruptionGuard {
  public:
@@ -36,7 +59,7 @@ class InterruptionGuard {
 };
 
 // What kqfx is doing with which plug-in, for the message should the
-// plug-in crash: "Vardello: rendering at 44100 Hz in blocks of 512".
+// plug-in crash or hang: "Vardello: rendering at 44100 Hz in blocks of 512".
 // Host thread; the text is copied.
 void setActivity(const std::string& text);
 // The block being processed (counted from 0), shown with the activity;

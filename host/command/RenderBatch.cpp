@@ -1,39 +1,50 @@
 // kqfx render -o OUTDIR INPUT...: each INPUT rendered by a child process of
-// its own (a plug-in that crashes on one file costs that file only), a few
-// at a time, and one summary at the end.
+// its own (a plug-in that crashes on one file costs that file only, and is
+// told as a single render tells it), a few at a time, and one summary at
+// the end.
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <thread>
 
+#include "ChildProcess.h"
 #include "CommandErrors.h"
 #include "Commands.h"
 #include "Interruption.h"
 #include "StandardOutput.h"
-#include "kqfx/host/HostError.h"
+#include "Supervision.h"
 
 namespace fs = std::filesystem;
 
 namespace kqfx::command {
 namespace {
 
-// The child's whole life: one render, its failure told as main tells it.
-[[noreturn]] void renderOne(RenderRequest request) {
-  int status = 1;
-  try {
-    status = runRender(request);
-  } catch (const UsageError& error) {
-    printError(std::string("kqfx: ") + error.what() + "\n");
-    status = 2;
-  } catch (const std::exception& error) {
-    printError(std::string("kqfx: ") + error.what() + "\n");
+struct RunningRender {
+  std::unique_ptr<SupervisedJob> job;
+  std::string input;
+  std::size_t index;  // in the order given
+};
+
+// Passes the stop signal on, gives the renders the grace a single render
+// gets to clean up, and kills those still there.
+void stopAll(std::map<pid_t, RunningRender>& running, int signal) {
+  for (auto& [child, render] : running) render.job->forward(signal);
+  const auto deadline = SteadyClock::now() + std::chrono::duration_cast<SteadyClock::duration>(
+                                                 std::chrono::duration<double>(kChildStopGraceSeconds));
+  for (auto& [child, render] : running) {
+    int status = 0;
+    while (::waitpid(child, &status, WNOHANG) == 0 && SteadyClock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    if (::waitpid(child, &status, WNOHANG) == 0) render.job->kill();
+    render.job->removeTemporaryFile();
   }
-  std::fflush(nullptr);
-  ::_exit(status);
 }
 
 }  // namespace
@@ -47,15 +58,14 @@ int runRenderBatch(const RenderRequest& request) {
   }
   const int jobs = request.jobs > 0 ? request.jobs
                                     : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  std::map<pid_t, std::string> running;  // child -> its INPUT
+  std::map<pid_t, RunningRender> running;
   std::vector<std::string> failed;
+  std::map<std::size_t, std::string> summaries;  // --json, by input
   std::size_t next = 0, done = 0;
   InterruptionGuard guard;
   while (next < request.inputs.size() || !running.empty()) {
     if (InterruptionGuard::receivedSignal() != 0) {
-      // Each child cleans up after itself once told.
-      for (const auto& [child, input] : running) ::kill(child, InterruptionGuard::receivedSignal());
-      for (const auto& [child, input] : running) ::waitpid(child, nullptr, 0);
+      stopAll(running, InterruptionGuard::receivedSignal());
       printError("kqfx: interrupted after " + std::to_string(done) + " of " +
                  std::to_string(request.inputs.size()) + " files\n");
       InterruptionGuard::endBySignalReceived();
@@ -67,11 +77,16 @@ int runRenderBatch(const RenderRequest& request) {
       one.input = request.inputs[next];
       one.output = (directory / fs::path(request.inputs[next]).filename()).string();
       one.quiet = true;
-      std::fflush(nullptr);
-      const pid_t child = ::fork();
-      if (child < 0) throw CommandFailure("cannot start a render: out of processes");
-      if (child == 0) renderOne(one);
-      running[child] = request.inputs[next++];
+      auto job = std::make_unique<SupervisedJob>(
+          [one] {
+            const RenderSummary summary = renderFile(one);
+            if (one.json) printOut(renderSummaryJson(summary));
+            return 0;
+          },
+          request.json);
+      const pid_t child = job->pid();
+      running[child] = {std::move(job), request.inputs[next], next};
+      ++next;
     }
     int status = 0;
     const pid_t ended = ::waitpid(-1, &status, WNOHANG);
@@ -81,9 +96,33 @@ int runRenderBatch(const RenderRequest& request) {
     }
     const auto found = running.find(ended);
     if (found == running.end()) continue;
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) failed.push_back(found->second);
+    const SupervisedJob& job = *found->second.job;
+    const SupervisedJob::End end = job.judge(status);
+    if (!end.finished) {
+      const bool writing = job.wasWritingAFile();
+      job.removeTemporaryFile();
+      if (!end.problem.empty()) {
+        printError("kqfx: " + found->second.input + ": " + job.activity() + ": " + end.problem +
+                   (writing ? "; the output was not written" : "") + "\n");
+      }
+    }
+    if (!end.finished || end.status != 0) {
+      failed.push_back(found->second.input);
+    } else if (request.json) {
+      summaries[found->second.index] = job.capturedOutput();
+    }
     running.erase(found);
     ++done;
+  }
+  if (request.json) {
+    std::vector<std::string> entries;
+    for (const auto& [index, entry] : summaries) entries.push_back(entry);
+    std::vector<std::string> failedInOrder;
+    for (const std::string& input : request.inputs) {
+      if (std::find(failed.begin(), failed.end(), input) != failed.end()) failedInOrder.push_back(input);
+    }
+    printOut(renderSummariesJson(entries, failedInOrder));
+    return failed.empty() ? 0 : 1;
   }
   const std::size_t count = request.inputs.size();
   std::string summary = "rendered " + std::to_string(count - failed.size()) + " of " +

@@ -14,6 +14,7 @@
 #include "PluginChoice.h"
 #include "PluginSearch.h"
 #include "RenderJob.h"
+#include "RenderSummary.h"
 #include "StandardOutput.h"
 
 namespace fs = std::filesystem;
@@ -68,7 +69,7 @@ void copyToStandardOutput(const fs::path& file) {
 
 }  // namespace
 
-int runRender(const RenderRequest& request) {
+RenderSummary renderFile(const RenderRequest& request) {
   // What needs nothing loaded is checked first.
   RenderJob job;
   const bool toStandardOutput = request.output == "-";
@@ -129,22 +130,46 @@ int runRender(const RenderRequest& request) {
     InterruptionGuard::endBySignalReceived();
   }
   if (toStandardOutput) copyToStandardOutput(job.output);
-  // With the audio on standard output, what is said goes to standard error.
-  const auto say = [&](const std::string& text) {
-    toStandardOutput ? printError(text) : printOut(text);
-  };
+
+  RenderSummary summary;
+  summary.input = request.input;
+  summary.output = request.output;
+  summary.frames = report.frames;
+  summary.sampleRate = job.sampleRate;
+  summary.outputSampleRate = job.outputRate;
+  summary.channels = job.channels;
+  summary.latencyCompensated = report.latency;
+  summary.clippedSamples = report.clippedSamples;
   if (reader && reader->missingFrames() > 0) {
-    printError("kqfx: warning: '" + *request.input + "' ends early: its header promises " +
-               secondsText(reader->framesRead() + reader->missingFrames(), job.sampleRate) +
-               ", " + secondsText(reader->framesRead(), job.sampleRate) +
-               " were there (the file may be truncated)\n");
+    summary.warnings.push_back(
+        "'" + *request.input + "' ends early: its header promises " +
+        secondsText(reader->framesRead() + reader->missingFrames(), job.sampleRate) + ", " +
+        secondsText(reader->framesRead(), job.sampleRate) +
+        " were there (the file may be truncated)");
   }
   if (report.clippedSamples > 0) {
-    printError("kqfx: warning: " + std::to_string(report.clippedSamples) +
-               " samples clipped writing '" + request.output + "' (" + job.format.description +
-               " holds nothing beyond full scale)\n");
+    summary.warnings.push_back(std::to_string(report.clippedSamples) + " samples clipped writing '" +
+                               request.output + "' (" + job.format.description +
+                               " holds nothing beyond full scale)");
   }
-  if (!request.quiet) {
+  if (!report.latencyChanges.empty()) {
+    std::string changes;
+    for (const std::string& change : report.latencyChanges) {
+      changes += (changes.empty() ? "" : ", ") + change;
+    }
+    if (report.moreLatencyChanges > 0) {
+      changes += " and " + std::to_string(report.moreLatencyChanges) + " more times";
+    }
+    summary.warnings.push_back("the plug-in changed its latency during the render (" + changes +
+                               "); the " + std::to_string(report.latency) +
+                               " frames it reported at the start stay compensated");
+  }
+  for (const std::string& warning : summary.warnings) printError("kqfx: warning: " + warning + "\n");
+  if (!request.quiet && !request.json) {
+    // With the audio on standard output, what is said goes to standard error.
+    const auto say = [&](const std::string& text) {
+      toStandardOutput ? printError(text) : printOut(text);
+    };
     if (!report.channels.empty()) say("channels: " + report.channels + "\n");
     for (const std::string& setting : report.settings) say("set " + setting + "\n");
     if (report.latency > 0) {
@@ -157,6 +182,16 @@ int runRender(const RenderRequest& request) {
     }
     say("wrote " + request.output + " (" + secondsText(report.frames, job.sampleRate) +
              " at " + std::to_string(job.outputRate) + " Hz, " + job.format.description + ")\n");
+  }
+  return summary;
+}
+
+int runRender(const RenderRequest& request) {
+  const RenderSummary summary = renderFile(request);
+  if (request.json) {
+    // With the audio on standard output, the summary goes to standard error.
+    const std::string text = renderSummariesJson({renderSummaryJson(summary)}, {});
+    request.output == "-" ? printError(text) : printOut(text);
   }
   return 0;
 }

@@ -21,12 +21,27 @@
 namespace kqfx::command {
 namespace {
 
+// The most latency changes told one by one.
+constexpr std::size_t kLatencyChangesTold = 8;
+
+// A plug-in may say its delay has changed (the I/O-changed call) while the
+// render runs; the delay is read after every block anyway, so the call is
+// answered as heard.
+intptr_t renderHostCallback(AEffect* effect, int32_t opcode, int32_t index, intptr_t value,
+                            void* ptr, float opt) {
+  if (opcode == cbIoChanged) return 1;
+  return host::defaultHostCallback(effect, opcode, index, value, ptr, opt);
+}
+
+// Render thread.
 class JobObserver final : public host::RenderObserver {
  public:
-  explicit JobObserver(std::optional<ProgressBar>& bar) : bar_(bar) {}
+  JobObserver(std::optional<ProgressBar>& bar, host::Plugin& plugin, RenderReport& report)
+      : bar_(bar), plugin_(plugin), report_(report) {}
   void progress(int64_t framesDone, int64_t framesTotal) override {
     frames = framesDone;
     setActivityBlock(++blocks);
+    noticeLatencyChange(framesDone);
     if (bar_) bar_->update(framesDone, framesTotal);
   }
   bool stopRequested() override { return InterruptionGuard::receivedSignal() != 0; }
@@ -35,7 +50,27 @@ class JobObserver final : public host::RenderObserver {
   int64_t blocks = 0;
 
  private:
+  // The delay compensated is the one read after the first block; a later
+  // one is told, not followed: moving the output mid-file would cut or
+  // repeat audio.
+  void noticeLatencyChange(int64_t framesDone) {
+    const int32_t latency = std::max(plugin_.latency(), 0);
+    if (blocks == 1) latency_ = latency;
+    if (latency == latency_) return;
+    if (report_.latencyChanges.size() < kLatencyChangesTold) {
+      report_.latencyChanges.push_back("from " + std::to_string(latency_) + " to " +
+                                       std::to_string(latency) + " frames at frame " +
+                                       std::to_string(framesDone) + " of the output");
+    } else {
+      ++report_.moreLatencyChanges;
+    }
+    latency_ = latency;
+  }
+
   std::optional<ProgressBar>& bar_;
+  host::Plugin& plugin_;
+  RenderReport& report_;
+  int32_t latency_ = 0;
 };
 
 // Long enough for any of our parameters' glides, and for most hosts'
@@ -62,7 +97,7 @@ RenderReport runRenderJob(const RenderJob& job, host::AudioSource& source) {
     setActivity(name + ": loading");
     library = openPlugin(chosen.path);
     setActivity(name + ": creating the instance (entry function)");
-    instance = std::make_unique<host::PluginInstance>(*library);
+    instance = std::make_unique<host::PluginInstance>(*library, renderHostCallback);
     setActivity(name + ": opening" + running);
     plugin = std::make_unique<host::Vst2Plugin>(*instance, rate, job.blockSize);
   } else {
@@ -89,7 +124,7 @@ RenderReport runRenderJob(const RenderJob& job, host::AudioSource& source) {
                 steadySeconds);
     bar->setColumns(terminalColumns());
   }
-  JobObserver observer(bar);
+  JobObserver observer(bar, *plugin, report);
 
   // With values given, the plug-in runs on silence until they have
   // settled, and is switched off and on again so that the render starts

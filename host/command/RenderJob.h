@@ -44,6 +44,11 @@ struct RenderReport {
   int32_t latency = 0;                // frames the plug-in delays its output by
   int64_t clippedSamples = 0;         // samples the output format clipped
   std::string channels;               // the channel map, when the plug-in is not 2 in, 2 out
+  // The plug-in's delay changed after the render started: the first of
+  // these, in order ("from 5 to 9 frames at frame 59 of the output"), and
+  // how many more there were.
+  std::vector<std::string> latencyChanges;
+  int64_t moreLatencyChanges = 0;
 };
 
 // Throws UsageError for parameters the plug-in does not have, and

@@ -42,6 +42,8 @@ void printOut(const std::string& text) {
   }
 }
 
+void sendStandardOutputTo(int fd) { ::dup2(fd, realStandardOutput); }
+
 void printError(const std::string& text) {
   std::fflush(stdout);
   std::fwrite(text.data(), 1, text.size(), stderr);

@@ -16,6 +16,10 @@ void protectStandardOutput();
 // written (a closed pipe, a full disk).
 void printOut(const std::string& text);
 
+// Sends what printOut prints to `fd` from now on (a batch render's child
+// hands its summary to its parent so).
+void sendStandardOutputTo(int fd);
+
 // To standard error.
 void printError(const std::string& text);
 

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "CommandRunner.h"
+#include "MiniJson.h"
 #include "SoundFiles.h"
 
 namespace kqfx::test {
@@ -321,6 +322,61 @@ TEST(CommandRender, ThePluginsLatencyIsTakenOffTheFrontAndAddedToTheEnd) {
   EXPECT_EQ(readSound(folder / "out.wav").samples, in.samples);
   const CommandResult info = runKqfx({"info", kFixtures + "/Delays.so"});
   EXPECT_NE(info.out.find("\n  latency     5 frames\n"), std::string::npos) << info.out;
+
+  // A change announced mid-render is told; the delay read at the start
+  // stays compensated.
+  const CommandResult changed = runKqfx({"render", kFixtures + "/DelayChanges.so", folder / "in.wav",
+                                         folder / "out.wav", "--block", "16", "-y", "-q"});
+  ASSERT_EQ(changed.status, 0) << changed.err;
+  EXPECT_EQ(changed.err, "kqfx: warning: the plug-in changed its latency during the render (from 5 "
+                         "to 9 frames at frame 59 of the output); the 5 frames it reported at the "
+                         "start stay compensated\n");
+  EXPECT_EQ(readSound(folder / "out.wav").samples, in.samples);
+}
+
+TEST(CommandRender, JsonSummarisesEachOutputFileAlsoForABatch) {
+  ScratchFolder folder;
+  Sound loud = constantSound(8000, {0.5f, 0.5f}, 800);
+  for (std::size_t i = 0; i < 30; ++i) loud.samples[1][i] = -1.25f;
+  writeSound(folder / "loud.wav", loud);
+  writeSound(folder / "mono.wav", constantSound(8000, {0.25f}, 300));
+  writeText(folder / "bad.wav", "not audio");
+  const std::string delays = kFixtures + "/Delays.so";
+  const CommandResult one =
+      runKqfx({"render", delays, folder / "loud.wav", folder / "out.flac", "--json", "--channels", "1"});
+  ASSERT_EQ(one.status, 0) << one.err;
+  EXPECT_EQ(one.err, "");
+  const Json summary = Json::parse(one.out);
+  ASSERT_EQ(summary["renders"].array().size(), 1u);
+  const Json& render = summary["renders"][0];
+  EXPECT_EQ(render["input"].text(), folder / "loud.wav");
+  EXPECT_EQ(render["output"].text(), folder / "out.flac");
+  EXPECT_EQ(render["frames"].number(), 800);
+  EXPECT_EQ(render["sampleRate"].number(), 8000);
+  EXPECT_EQ(render["outputSampleRate"].number(), 8000);
+  EXPECT_EQ(render["channels"].number(), 1);
+  EXPECT_EQ(render["latencyCompensated"].number(), 5);
+  EXPECT_EQ(render["clippedSamples"].number(), 0);
+  EXPECT_TRUE(render["warnings"].array().empty());
+  EXPECT_TRUE(summary["failed"].array().empty());
+
+  // Stereo, the left keeps its -1.25: clipped, said on stderr and in the summary.
+  const CommandResult batch =
+      runKqfx({"render", delays, "-o", folder / "out", folder / "loud.wav", folder / "bad.wav",
+               folder / "mono.wav", "--bits", "16", "--json", "-j", "2"});
+  EXPECT_EQ(batch.status, 1);
+  const std::string warning = "30 samples clipped writing '" + (folder / "out/loud.wav") +
+                              "' (16-bit WAV (dithered) holds nothing beyond full scale)";
+  EXPECT_NE(batch.err.find("kqfx: warning: " + warning + "\n"), std::string::npos) << batch.err;
+  const Json all = Json::parse(batch.out);
+  ASSERT_EQ(all["renders"].array().size(), 2u);
+  EXPECT_EQ(all["renders"][0]["output"].text(), folder / "out/loud.wav");
+  EXPECT_EQ(all["renders"][0]["clippedSamples"].number(), 30);
+  EXPECT_EQ(all["renders"][0]["warnings"][0].text(), warning);
+  EXPECT_EQ(all["renders"][1]["input"].text(), folder / "mono.wav");
+  EXPECT_EQ(all["renders"][1]["frames"].number(), 300);
+  EXPECT_EQ(all["failed"].array().size(), 1u);
+  EXPECT_EQ(all["failed"][0].text(), folder / "bad.wav");
 }
 
 TEST(CommandRender, PluginWithoutReplacingGetsZeroedOutputsEveryBlock) {

@@ -9,6 +9,7 @@
 #include "Interruption.h"
 #include "ParameterValue.h"
 #include "PluginLoading.h"
+#include "PluginSearch.h"
 #include "ProgressBar.h"
 #include "kqfx/host/PluginInstance.h"
 #include "kqfx/host/RenderLoop.h"
@@ -66,6 +67,8 @@ int64_t settleFrames(int sampleRate) { return 32768 + sampleRate / 4; }
 
 std::vector<double> runThrough(const PluginSetup& setup, const std::vector<float>& signal,
                                int64_t tailFrames, const std::string& label) {
+  setActivity(pluginName(setup.plugin) + ": analysing (" + label + ") at " +
+              std::to_string(setup.sampleRate) + " Hz in blocks of " + std::to_string(setup.blockSize));
   const std::unique_ptr<host::PluginLibrary> library = openPlugin(setup.plugin);
   host::PluginInstance plugin(*library);
   host::RenderLoop loop(plugin, static_cast<float>(setup.sampleRate), setup.blockSize);

@@ -13,6 +13,7 @@
 #include <new>
 
 #include "CallTrail.h"
+#include "ChildProcess.h"
 #include "kqfx/host/HostError.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -47,12 +48,10 @@ void writeAll(int fd, const std::string& text) {
   }
 }
 
-// In the child: its own process group, its output into `outputFd`, runs
-// the work and writes "P", "F" or "S" and the text.
+// In the child: its output into `outputFd`, runs the work and writes "P",
+// "F" or "S" and the text.
 [[noreturn]] void childMain(const std::function<CheckOutcome()>& work, int answerFd, int outputFd,
                             CallTrail* trail) {
-  ::setpgid(0, 0);
-  for (int signal : kEndingSignals) ::signal(signal, SIG_DFL);
   if (outputFd >= 0) {
     ::dup2(outputFd, STDOUT_FILENO);
     ::dup2(outputFd, STDERR_FILENO);
@@ -113,23 +112,6 @@ bool readAnswer(int fd, std::string& text, Clock::time_point deadline) {
   }
 }
 
-// Waits for the child until the deadline; answers false when it had to be
-// killed (with its whole process group).
-bool reap(pid_t child, int& status, Clock::time_point deadline) {
-  while (true) {
-    const pid_t done = ::waitpid(child, &status, WNOHANG);
-    if (done == child) return true;
-    if (done < 0 && errno != EINTR) return true;
-    if (Clock::now() >= deadline) break;
-    ::usleep(2000);
-  }
-  ::kill(-child, SIGKILL);
-  ::kill(child, SIGKILL);
-  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-  }
-  return false;
-}
-
 // The child's output: all of it when short, else its beginning and end.
 std::string readOutput(int fd) {
   std::string text;
@@ -151,7 +133,7 @@ std::string readOutput(int fd) {
 
 void killCheckAndEnd(int signal) {
   const pid_t group = gCheckGroup;
-  if (group > 0) ::kill(-group, SIGKILL);
+  if (group > 0) killGroup(group);
   ::signal(signal, SIG_DFL);
   ::raise(signal);
 }
@@ -175,8 +157,7 @@ IsolatedOutcome runIsolated(const std::function<CheckOutcome()>& work, double ti
     if (trail) ::munmap(shared, sizeof(CallTrail));
   };
 
-  std::fflush(nullptr);
-  const pid_t child = ::fork();
+  const pid_t child = forkIntoOwnGroup();
   if (child < 0) {
     ::close(answer[1]);
     cleanUp();
@@ -187,8 +168,6 @@ IsolatedOutcome runIsolated(const std::function<CheckOutcome()>& work, double ti
     ::close(answer[0]);
     childMain(work, answer[1], outputFd, trail);
   }
-  // Both sides set the group, so that it exists before either relies on it.
-  ::setpgid(child, child);
   gCheckGroup = child;
   ::close(answer[1]);
 
@@ -199,9 +178,11 @@ IsolatedOutcome runIsolated(const std::function<CheckOutcome()>& work, double ti
   readAnswer(answer[0], text, deadline);
   // End of file comes when the child ends, or when it closes the pipe and
   // goes on: the deadline holds either way.
-  int status = 0;
   const bool answered = !text.empty();
-  const bool ended = reap(child, status, answered ? std::max(deadline, Clock::now() + kAnsweredGrace) : deadline);
+  const std::optional<int> reaped =
+      reapBy(child, answered ? std::max(deadline, Clock::now() + kAnsweredGrace) : deadline);
+  const bool ended = reaped.has_value();
+  const int status = reaped.value_or(0);
   gCheckGroup = 0;
   if (trail) result.trail = describeTrail(*trail);
   result.output = readOutput(outputFd);
