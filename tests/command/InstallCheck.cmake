@@ -1,5 +1,6 @@
 # Installs the build into a scratch prefix and checks that the installed
-# kqfx lists the installed plug-ins (and not the build tree's).
+# kqfx lists the installed plug-ins of both formats (and not the build
+# tree's).
 file(REMOVE_RECURSE ${PREFIX})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX}
                 RESULT_VARIABLE status OUTPUT_QUIET)
@@ -12,17 +13,21 @@ foreach(file bin/kqfx lib/vst/Pellvo.so lib/vst/Grubbel.so)
   endif()
 endforeach()
 set(ENV{KQFX_PLUGIN_PATH} "")
+set(ENV{LV2_PATH} "")
 set(ENV{HOME} ${PREFIX})
 execute_process(COMMAND ${PREFIX}/bin/kqfx list RESULT_VARIABLE status OUTPUT_VARIABLE listing)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "the installed kqfx list failed")
 endif()
 foreach(name Pellvo Grubbel)
-  if(NOT listing MATCHES "${name} +KQ.. +[0-9]+  ${PREFIX}/lib/vst/${name}.so")
+  if(NOT listing MATCHES "${name} +vst2 +KQ.. +[0-9]+  ${PREFIX}/lib/vst/${name}.so")
     message(FATAL_ERROR "the installed kqfx does not list its ${name}:\n${listing}")
   endif()
+  if(NOT listing MATCHES "${name} +lv2 +urn:kqfx:${name} +[0-9]+  ${PREFIX}/lib/lv2/kqfx.lv2")
+    message(FATAL_ERROR "the installed kqfx does not list its LV2 ${name}:\n${listing}")
+  endif()
 endforeach()
-if(listing MATCHES "${BUILD_DIR}/plugins/vst")
+if(listing MATCHES "${BUILD_DIR}/(plugins/vst|lv2)")
   message(FATAL_ERROR "the installed kqfx lists the build tree:\n${listing}")
 endif()
 file(REMOVE_RECURSE ${PREFIX})
