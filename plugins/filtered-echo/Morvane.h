@@ -11,10 +11,11 @@
 #include <bit>
 #include <cstdint>
 
-#include "EchoLanes.h"
-#include "EchoStretch.h"
-#include "LowCutShelves.h"
+#include <type_traits>
+
+#include "kqfx/dsp/EchoLanes.h"
 #include "kqfx/dsp/LanePath.h"
+#include "kqfx/dsp/LowCutShelves.h"
 #include "kqfx/plugin/BeatEcho.h"
 
 namespace kqfx {
@@ -187,71 +188,18 @@ class Morvane : public BeatEcho<Morvane> {
   }
 
   // Audio thread. Frames at one shelf and beat, gain factor and feedback
-  // from `levels`. Between the frame that ends a beat and the one that
-  // wraps the delay line, the quiet side stays, the line is read and
-  // written at consecutive samples and nothing needs checking: such a
-  // stretch runs as a plain loop, and the frame at its end takes the full
-  // bookkeeping. Filter memory and beat counter are held in locals.
+  // from `levels` (see echo_lanes::Stretch::run).
   template <class Output, class L, class Levels>
   void runFrames(const float* inL, const float* inR, float* outL, float* outR, int32_t n,
                  const FrameSettings& settings, const typename echo_lanes::Frame<L>::Settings& lanes,
                  const Levels& levels) {
-    beat::EchoBeat echo = echoBeat;
+    const typename echo_lanes::Stretch<L>::Echo echo{
+        lanes, kShelfGainCoefficients[static_cast<std::size_t>(settings.shelf)] == 1.0f,
+        settings.beat.perBeat, settings.beat.delay, kQuietSideFactor, kEchoLevel};
     typename echo_lanes::Frame<L>::LowCutState cut = loadLowCut<L>();
-    const bool unitShelf =
-        kShelfGainCoefficients[static_cast<std::size_t>(settings.shelf)] == 1.0f;
-    const int32_t perBeat = settings.beat.perBeat;
-    const int32_t delay = settings.beat.delay;
-    int32_t i = 0;
-    while (i < n) {
-      const int32_t run = stretchLength(n - i, perBeat - int64_t{1} - echo.beatCount,
-                                        delay - int64_t{1} - delayMemory.cursor());
-      if (run > 0) {
-        stretch<Output, L>(inL + i, inR + i, outL + i, outR + i, &delayMemory.left(),
-                        &delayMemory.right(), run, lanes, levels.from(i), unitShelf,
-                        echo.echoSide == beat::EchoBeat::kRightAttenuated, cut);
-        echo.beatCount += run;
-        delayMemory.skip(run);
-        i += run;
-        if (i == n) break;
-      }
-      echo.count(perBeat);
-      const typename echo_lanes::Frame<L>::Settings frame = levels.frame(lanes, i);
-      echo_lanes::Frame<L>::template echoFrame<Output>(echo_lanes::Frame<L>::scaledInput(inL + i, inR + i, frame), outL + i,
-                                    outR + i, &delayMemory.left(), &delayMemory.right(), frame,
-                                    sideFactors<L>(echo), kEchoLevel, cut);
-      delayMemory.advance(delay);
-      ++i;
-    }
-    echoBeat = echo;
+    echo_lanes::Stretch<L>::template run<std::is_same_v<Output, AddToOutput>>(
+        inL, inR, outL, outR, n, echo, levels, delayMemory, echoBeat, cut);
     storeLowCut<L>(cut);
-  }
-
-  // Frames that can run before the beat counter or the cursor needs its
-  // check: the fewest of what is left of the block and the room of each.
-  static int32_t stretchLength(int32_t left, int64_t beatRoom, int64_t lineRoom) {
-    const int64_t room = std::min({int64_t{left}, beatRoom, lineRoom});
-    return room > 0 ? static_cast<int32_t>(room) : 0;
-  }
-
-  // Audio thread. `n` frames with neither a beat end nor a wrap among
-  // them.
-  template <class Output, class L, class Levels>
-  [[gnu::flatten]] static void stretch(const float* inL, const float* inR, float* outL, float* outR, float* lineL,
-                      float* lineR, int32_t n, const typename echo_lanes::Frame<L>::Settings& lanes,
-                      const Levels& levels, bool unitShelf, bool rightQuiet,
-                      typename echo_lanes::Frame<L>::LowCutState& cut) {
-    using Lanes = echo_lanes::Stretch<L>;
-#define KQFX_MORVANE_STRETCH(unit, right)                                                 \
-  Lanes::template stretch<Output, unit, right, Levels>(inL, inR, outL, outR, lineL, lineR, n, \
-                                                       lanes, levels, kQuietSideFactor,    \
-                                                       kEchoLevel, cut)
-    if (unitShelf) {
-      rightQuiet ? KQFX_MORVANE_STRETCH(true, true) : KQFX_MORVANE_STRETCH(true, false);
-    } else {
-      rightQuiet ? KQFX_MORVANE_STRETCH(false, true) : KQFX_MORVANE_STRETCH(false, false);
-    }
-#undef KQFX_MORVANE_STRETCH
   }
 
   template <class L>
@@ -259,12 +207,6 @@ class Morvane : public BeatEcho<Morvane> {
     const auto shelf = static_cast<std::size_t>(settings.shelf);
     return echo_lanes::Frame<L>::settings(kShelfGainCoefficients[shelf], kShelfYCoefficients[shelf],
                                 settings.gain, settings.feedback);
-  }
-
-  template <class L>
-  static typename L::Doubles sideFactors(const beat::EchoBeat& echo) {
-    return echo_lanes::Frame<L>::sideFactors(echo.echoSide == beat::EchoBeat::kRightAttenuated,
-                                   kQuietSideFactor);
   }
 
   template <class L>

@@ -9,11 +9,11 @@
 #include <bit>
 #include <cstdint>
 
-#include "LadderFilter.h"
-#include "SweepLength.h"
-#include "TriangleSweep.h"
 #include "kqfx/dsp/CachedGain.h"
 #include "kqfx/dsp/GainLaw.h"
+#include "kqfx/dsp/LadderFilter.h"
+#include "kqfx/dsp/SweepLength.h"
+#include "kqfx/dsp/TriangleSweep.h"
 #include "kqfx/plugin/GainText.h"
 #include "kqfx/plugin/StereoEffect.h"
 
