@@ -175,28 +175,16 @@ class StereoEffect : public AudioEffect {
   template <class Output>
   void render(const float* inL, const float* inR, float* outL, float* outR, int32_t n) {
     for (int32_t done = 0; done < n;) {
-      const int32_t m = n - done < kChunkFrames ? n - done : kChunkFrames;
-      chunk_.inL = inL + done;
-      chunk_.inR = inR + done;
-      chunk_.outL = outL + done;
-      chunk_.outR = outR + done;
-      chunk_.frames = m;
-      if (allSteady()) {
-        // Steady at the start: the rest of the block with these values,
-        // and every tick accounted for at the end.
-        readSteady(n - done);
+      if (readSteady(n - done)) {
+        // Steady from here: the rest of the block with these values.
         for (; done < n; done += kChunkFrames) {
-          chunk_.inL = inL + done;
-          chunk_.inR = inR + done;
-          chunk_.outL = outL + done;
-          chunk_.outR = outR + done;
-          chunk_.frames = n - done < kChunkFrames ? n - done : kChunkFrames;
-          derived().template renderChunk<Output>(chunk_);
+          renderAt<Output>(inL, inR, outL, outR, done, n - done);
         }
         return;
       }
+      const int32_t m = n - done < kChunkFrames ? n - done : kChunkFrames;
       readChunk(m);
-      derived().template renderChunk<Output>(chunk_);
+      renderAt<Output>(inL, inR, outL, outR, done, m);
       done += m;
     }
   }
@@ -225,15 +213,31 @@ class StereoEffect : public AudioEffect {
   static bool isParameter(int32_t index) { return index >= 0 && index < kNumParams; }
   Derived& derived() { return static_cast<Derived&>(*this); }
 
-  // Every parameter steady for the rest of the block (`frames` frames):
-  // each read once, its ticks skipped at once.
-  void readSteady(int32_t frames) {
+  // When every parameter is steady: each read once for the rest of the
+  // block (`frames` frames), its ticks skipped at once.
+  bool readSteady(int32_t frames) {
+    for (SmoothParameter& smoother : smoothers_) {
+      if (!smoother.isSteady()) return false;
+    }
     for (std::size_t k = 0; k < NumParams; ++k) {
       chunk_.parameters[k] = {smoothers_[k].getCurrentValue(), nullptr};
       smoothers_[k].skipTicks(frames);
     }
     chunk_.allSteady = true;
-    readGain();
+    readGain(frames);
+    return true;
+  }
+
+  // The chunk from frame `start` of the block, `left` frames to go.
+  template <class Output>
+  void renderAt(const float* inL, const float* inR, float* outL, float* outR, int32_t start,
+                int32_t left) {
+    chunk_.inL = inL + start;
+    chunk_.inR = inR + start;
+    chunk_.outL = outL + start;
+    chunk_.outR = outR + start;
+    chunk_.frames = left < kChunkFrames ? left : kChunkFrames;
+    derived().template renderChunk<Output>(chunk_);
   }
 
   // Some parameter glides: each steady one read once, each gliding one
@@ -250,17 +254,17 @@ class StereoEffect : public AudioEffect {
       }
     }
     chunk_.allSteady = false;
-    readGain();
+    readGain(m);
   }
 
-  void readGain() {
+  void readGain(int32_t m) {
     if constexpr (kHasInputGain) {
       if (gainIndex_ < 0) return;
       const ChunkParameter& gain = chunk_.parameters[static_cast<std::size_t>(gainIndex_)];
       if (gain.steady()) {
         chunk_.gain = {gainCache_.factor(gain.value), nullptr};
       } else {
-        gainCache_.factors(gain.values, gainFactors_, chunk_.frames);
+        gainCache_.factors(gain.values, gainFactors_, m);
         chunk_.gain = {gainFactors_[0], gainFactors_};
       }
     } else {
