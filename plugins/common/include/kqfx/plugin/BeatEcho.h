@@ -4,10 +4,10 @@
 // 1), a stereo delay memory of ten seconds at the sample rate in force
 // when it was made (made again at a switch-on at another rate), and the
 // beat counter with the side whose echo is attenuated. Each echo adds its
-// own two parameters and its own render.
+// own two parameters and its own renderChunk.
 //
 // An echo derives as `class Foo : public BeatEcho<Foo>` and provides, as
-// StereoEffect asks, a parameter table and `render`, plus
+// StereoEffect asks, a parameter table and `renderChunk`, plus
 //   void displayEchoValue(int32_t index, float target, char* text);
 //       host thread; the value text of parameter 2 or 3.
 
@@ -17,7 +17,6 @@
 #include <new>
 
 #include "kqfx/dsp/BeatTiming.h"
-#include "kqfx/dsp/CachedGain.h"
 #include "kqfx/dsp/GainLaw.h"
 #include "kqfx/dsp/StereoDelayMemory.h"
 #include "kqfx/plugin/GainText.h"
@@ -26,8 +25,8 @@
 namespace kqfx {
 
 template <class Derived>
-class BeatEcho : public StereoEffect<Derived, 4> {
-  using Base = StereoEffect<Derived, 4>;
+class BeatEcho : public StereoEffect<Derived, 4, EchoGain> {
+  using Base = StereoEffect<Derived, 4, EchoGain>;
 
  public:
   using Gain = EchoGain;
@@ -109,7 +108,6 @@ class BeatEcho : public StereoEffect<Derived, 4> {
 
   StereoDelayMemory delayMemory;
   beat::EchoBeat echoBeat;
-  CachedGain<Gain> gainFactor;
 
  private:
   beat::BeatCache<true> wholeBeats_;
