@@ -9,6 +9,8 @@
 // exact tempo, fraction of a BPM included; process adds the echoes alone
 // to the outputs and follows whole beats per minute.
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <type_traits>
 
@@ -51,11 +53,17 @@ class Tallisk : public BeatEcho<Tallisk> {
       renderFrames<kWithDirectSignal>(chunk, [&fixed](int32_t) { return fixed; });
       return;
     }
+    // Each setting as a row of the chunk's frames, so that the loop reads
+    // them without asking which glide.
+    std::array<std::array<float, kChunkFrames>, 3> fixed;
+    const float* gains = rowOf(chunk.gain, fixed[0], chunk.frames);
+    const float* spreads = rowOf(spread, fixed[1], chunk.frames);
+    const float* depths = rowOf(depth, fixed[2], chunk.frames);
     renderFrames<kWithDirectSignal>(chunk, [&](int32_t i) {
       return FrameSettings{
-          chunk.gain.at(i),
+          gains[i],
           tempo.steady() ? firstBeat : beatSamples<!kWithDirectSignal>(tempo.values[i], rate),
-          spread.at(i), depth.at(i)};
+          spreads[i], depths[i]};
     });
   }
 
@@ -64,6 +72,15 @@ class Tallisk : public BeatEcho<Tallisk> {
     float2string(static_cast<float>(static_cast<double>(target) * 100.0), text);
   }
  private:
+  // A parameter's values over n frames: its own while it glides, else
+  // `row` filled with its one value.
+  static const float* rowOf(const ChunkParameter& p, std::array<float, kChunkFrames>& row,
+                            int32_t n) {
+    if (!p.steady()) return p.values;
+    std::fill_n(row.begin(), n, p.value);
+    return row.data();
+  }
+
   // What one frame reads from the parameters.
   struct FrameSettings {
     float gain;
