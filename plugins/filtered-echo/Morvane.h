@@ -31,6 +31,9 @@ class Morvane : public BeatEcho<Morvane> {
   // Level of both echoes, and the factor of the attenuated one on top.
   static constexpr double kEchoLevel = 0.33333;
   static constexpr double kQuietSideFactor = 0.06999999999999995;
+  // A steady stretch of a block comes as one chunk, however long: the
+  // echo's stretches then run from one beat end or line wrap to the next.
+  static constexpr bool kSteadyChunksWhole = true;
 
   // Host thread. Throws std::bad_alloc without its delay memory. Tests may
   // hand in another allocator; the plug-in uses the system's.

@@ -176,7 +176,12 @@ class StereoEffect : public AudioEffect {
   void render(const float* inL, const float* inR, float* outL, float* outR, int32_t n) {
     for (int32_t done = 0; done < n;) {
       if (readSteady(n - done)) {
-        // Steady from here: the rest of the block with these values.
+        // Steady from here: the rest of the block with these values, as
+        // one chunk for an effect that takes steady chunks of any length.
+        if constexpr (requires { Derived::kSteadyChunksWhole; }) {
+          renderAt<Output>(inL, inR, outL, outR, done, n - done, n - done);
+          return;
+        }
         for (; done < n; done += kChunkFrames) {
           renderAt<Output>(inL, inR, outL, outR, done, n - done);
         }
@@ -231,12 +236,12 @@ class StereoEffect : public AudioEffect {
   // The chunk from frame `start` of the block, `left` frames to go.
   template <class Output>
   void renderAt(const float* inL, const float* inR, float* outL, float* outR, int32_t start,
-                int32_t left) {
+                int32_t left, int32_t most = kChunkFrames) {
     chunk_.inL = inL + start;
     chunk_.inR = inR + start;
     chunk_.outL = outL + start;
     chunk_.outR = outR + start;
-    chunk_.frames = left < kChunkFrames ? left : kChunkFrames;
+    chunk_.frames = left < most ? left : most;
     derived().template renderChunk<Output>(chunk_);
   }
 
