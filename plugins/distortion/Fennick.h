@@ -124,30 +124,35 @@ class Fennick final : public StereoEffect<Fennick, 4, StandardGain> {
   // Frame by frame, each parameter at its frame's value.
   template <class Output>
   void renderFrames(const Chunk& chunk) {
-    const shaper::Curve curve = shaper::curveFor(chunk[kType].value);
     const ChunkParameter gain = chunk.gain;
     const ChunkParameter blast = chunk[kBlast];
     const ChunkParameter zeta = chunk[kZeta];
+    const float type = chunk[kType].value;
     for (int32_t i = 0; i < chunk.frames; ++i) {
       const float g = gain.at(i);
       const float z = zeta.at(i);
       const float b = blast.at(i);
-      Output::store(chunk.outL[i], clip(dc_[0].filter(shape(curve, shaper::gained(g, chunk.inL[i]), z, b))));
-      Output::store(chunk.outR[i], clip(dc_[1].filter(shape(curve, shaper::gained(g, chunk.inR[i]), z, b))));
+      Output::store(chunk.outL[i], processSample(shaper::gained(g, chunk.inL[i]), 0, type, z, b));
+      Output::store(chunk.outR[i], processSample(shaper::gained(g, chunk.inR[i]), 1, type, z, b));
     }
   }
 
-  // One gained sample through a curve.
-  float shape(shaper::Curve curve, float sample, float zeta, float blast) {
-    switch (curve) {
+  // One gained sample of one channel through the curve that `type`
+  // selects, the channel's DC filter and the clip.
+  float processSample(float sample, int channel, float type, float zeta, float blast) {
+    float shaped = 0.0f;
+    switch (shaper::curveFor(type)) {
       case shaper::Curve::Saturate:
-        return shaper::saturate(sample, sineSegmentFor(zeta), blast);
+        shaped = shaper::saturate(sample, sineSegmentFor(zeta), blast);
+        break;
       case shaper::Curve::Squash:
-        return shaper::squash(sample, zeta, blast);
+        shaped = shaper::squash(sample, zeta, blast);
+        break;
       case shaper::Curve::Squelch:
+        shaped = shaper::squelch(sample, zeta, blast);
         break;
     }
-    return shaper::squelch(sample, zeta, blast);
+    return clip(dc_[channel].filter(shaped));
   }
 
   // Audio thread. The sine segment changes only with "Zeta": recomputed
