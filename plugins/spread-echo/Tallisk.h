@@ -29,6 +29,9 @@ class Tallisk : public BeatEcho<Tallisk> {
   }};
   // Share of each delayed sample that stays in the line.
   static constexpr double kFeedback = 0.25;
+  // A steady stretch of a block comes as one chunk, however long (only a
+  // gliding chunk's rows are bounded).
+  static constexpr bool kSteadyChunksWhole = true;
 
   // Host thread. Throws std::bad_alloc without its delay memory. Tests may
   // hand in another allocator; the plug-in uses the system's.
