@@ -60,9 +60,6 @@ class LadderFilter {
     double decay = 1.0;
   };
 
-  // Filters one sample at cutoff f with the given resonance.
-  float process(float input, float f, float resonance) { return process(input, Step(f, resonance)); }
-
   float process(float input, const Step& step) {
     if (step.cutoff == 0.0f && previousCutoff_ == 0.0f) emptyFirstStages();
     previousCutoff_ = step.cutoff;
@@ -111,8 +108,6 @@ class LadderFilter {
     out_.fill(0.0f);
     previousCutoff_ = 0.0f;
   }
-
-  float output() const { return out_[3]; }
 
  private:
   static constexpr std::size_t kStages = 4;
