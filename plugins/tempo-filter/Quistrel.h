@@ -142,7 +142,7 @@ class Quistrel final : public StereoEffect<Quistrel, 6, StandardGain> {
   }
 
   // Owner of the audio state (construction, suspend, or the audio thread).
-  // Both LFOs start rising from their first sample; the filters are clear.
+  // The sweep starts rising from its first sample; the filters are clear.
   void initLFO() {
     lfo_.restart();
     for (LadderFilter& filter : filter_) filter.clear();
