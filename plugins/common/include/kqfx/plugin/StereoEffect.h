@@ -24,6 +24,9 @@
 //       chunk.allSteady: no parameter changes in this chunk (nor, while
 //       it holds at a block's start, in the rest of the block), so
 //       settings worked out from the values may be kept.
+//       An effect with `static constexpr bool kSteadyChunksWhole = true;`
+//       gets a steady rest of a block as one chunk of any length; only its
+//       gliding chunks are bounded by kChunkFrames.
 //       Copy the ChunkParameters a loop reads into locals first: a store
 //       to an output float may otherwise alias them and force a reload
 //       every frame.
@@ -178,7 +181,7 @@ class StereoEffect : public AudioEffect {
       if (readSteady(n - done)) {
         // Steady from here: the rest of the block with these values, as
         // one chunk for an effect that takes steady chunks of any length.
-        if constexpr (requires { Derived::kSteadyChunksWhole; }) {
+        if constexpr (requires { requires Derived::kSteadyChunksWhole; }) {
           renderAt<Output>(inL, inR, outL, outR, done, n - done, n - done);
           return;
         }
