@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "LadderFilter.h"
+#include "kqfx/dsp/LadderFilter.h"
 #include "kqfx/dsp/DcRemover.h"
 
 namespace {

@@ -10,11 +10,11 @@
 #include <array>
 #include <bit>
 #include <cstdint>
+#include <type_traits>
 
-#include "EchoLanes.h"
-#include "EchoStretch.h"
-#include "LowCutShelves.h"
+#include "kqfx/dsp/EchoLanes.h"
 #include "kqfx/dsp/LanePath.h"
+#include "kqfx/dsp/LowCutShelves.h"
 #include "kqfx/plugin/BeatEcho.h"
 
 namespace kqfx {
@@ -31,6 +31,9 @@ class Morvane : public BeatEcho<Morvane> {
   // Level of both echoes, and the factor of the attenuated one on top.
   static constexpr double kEchoLevel = 0.33333;
   static constexpr double kQuietSideFactor = 0.06999999999999995;
+  // A steady stretch of a block comes as one chunk, however long: the
+  // echo's stretches then run from one beat end or line wrap to the next.
+  static constexpr bool kSteadyChunksWhole = true;
 
   // Host thread. Throws std::bad_alloc without its delay memory. Tests may
   // hand in another allocator; the plug-in uses the system's.
@@ -44,62 +47,15 @@ class Morvane : public BeatEcho<Morvane> {
     return kShelfFrequencies[static_cast<std::size_t>(shelfIndex(value))];
   }
 
-  // Audio thread. Output overwrites or adds. When every smoother is steady
-  // for the whole block, the gain factor, beat, shelf and feedback are
-  // worked out once for it. When only gain and feedback glide, their next
-  // values are gathered a chunk at a time. Otherwise the smoothers that
-  // glide are ticked frame by frame. Smoothers that were steady at the
-  // start of the block keep their value through it. Either way the frames run in stretches between
-  // beat ends, delay-line wraps and changes of shelf or beat.
+  // Audio thread. The chunk in runs of frames at one shelf and beat (the
+  // whole chunk unless "Cutoff" or "Tempo" glides), on the effect's lanes.
   template <class Output>
-  void render(const float* inL, const float* inR, float* outL, float* outR, int32_t n) {
+  void renderChunk(const Chunk& chunk) {
     if (path_ == LanePath::kScalar) {
-      renderOn<Output, ScalarLanes>(inL, inR, outL, outR, n);
+      renderOn<Output, ScalarLanes>(chunk);
     } else {
-      renderOn<Output, BaselineLanes>(inL, inR, outL, outR, n);
+      renderOn<Output, BaselineLanes>(chunk);
     }
-  }
-
-  // Audio thread. render on one lane family.
-  template <class Output, class L>
-  void renderOn(const float* inL, const float* inR, float* outL, float* outR, int32_t n) {
-    SmoothParameter& gain = smoother(kInputGain);
-    SmoothParameter& tempo = smoother(kTempo);
-    SmoothParameter& cutoff = smoother(kCutoff);
-    SmoothParameter& feedback = smoother(kFeedback);
-    // The host changes the sample rate only while no block is processed.
-    const double rate = getSampleRate();
-    const bool gainGlides = !gain.isSteady();
-    const bool tempoGlides = !tempo.isSteady();
-    const bool cutoffGlides = !cutoff.isSteady();
-    const bool feedbackGlides = !feedback.isSteady();
-    const FrameSettings atStart{gainFactor.factor(gain.getCurrentValue()),
-                                beatSamples<true>(tempo.getCurrentValue(), rate),
-                                shelfFor(cutoff.getCurrentValue()), feedback.getCurrentValue()};
-    if (!gainGlides && !tempoGlides && !cutoffGlides && !feedbackGlides) {
-      const typename echo_lanes::Frame<L>::Settings lanes = lanesOf<L>(atStart);
-      runFrames<Output, L>(inL, inR, outL, outR, n, atStart, lanes,
-                        typename echo_lanes::Stretch<L>::FixedLevels{lanes.gain, lanes.feedback});
-    } else if (!tempoGlides && !cutoffGlides) {
-      // Beat and shelf hold for the whole block: only gain and feedback
-      // glide, and their values are gathered a chunk at a time.
-      renderLevelsGliding<Output, L>(inL, inR, outL, outR, n, atStart, gainGlides, feedbackGlides);
-    } else {
-      // Only what depends on a gliding smoother is worked out again.
-      FrameSettings now = atStart;
-      renderGliding<Output, L>(inL, inR, outL, outR, n, [&] {
-        if (gainGlides) now.gain = gainFactor.factor(ticked(gain));
-        if (tempoGlides) now.beat = beatSamples<true>(ticked(tempo), rate);
-        if (cutoffGlides) now.shelf = shelfFor(ticked(cutoff));
-        if (feedbackGlides) now.feedback = ticked(feedback);
-        return now;
-      });
-    }
-    // What n ticks would have done to the smoothers that did not glide.
-    if (!gainGlides) gain.skipTicks(n);
-    if (!tempoGlides) tempo.skipTicks(n);
-    if (!cutoffGlides) cutoff.skipTicks(n);
-    if (!feedbackGlides) feedback.skipTicks(n);
   }
 
   // Host thread.
@@ -113,172 +69,86 @@ class Morvane : public BeatEcho<Morvane> {
   }
 
  private:
-  // What one frame reads from the parameters.
-  struct FrameSettings {
-    float gain;
-    BeatSamples beat;
-    int shelf;
-    float feedback;
-  };
+  template <class L>
+  using Lanes = echo_lanes::Stretch<L>;
 
-  // Audio thread. One tick of a smoother that glides, and its new value.
-  static float ticked(SmoothParameter& smoother) {
-    smoother.tick();
-    return smoother.getCurrentValue();
-  }
-
-  // Audio thread. A block at one shelf and beat while gain or feedback
-  // glides (the other keeps its value from the start of the block). Each
-  // chunk's gain factors and feedbacks are the smoothers' next values,
-  // gathered side by side (as many ticks as frames) before the chunk runs.
   template <class Output, class L>
-  void renderLevelsGliding(const float* inL, const float* inR, float* outL, float* outR,
-                           int32_t n, const FrameSettings& settings, bool gainGlides,
-                           bool feedbackGlides) {
-    constexpr int32_t kChunk = 64;
-    alignas(16) float gains[kChunk];
-    alignas(16) float feedbacks[kChunk];
-    if (!gainGlides) std::fill_n(gains, kChunk, settings.gain);
-    if (!feedbackGlides) std::fill_n(feedbacks, kChunk, settings.feedback);
-    const typename echo_lanes::Frame<L>::Settings lanes = lanesOf<L>(settings);
-    for (int32_t done = 0; done < n; done += kChunk) {
-      const int32_t m = std::min(n - done, kChunk);
-      if (gainGlides) gainFactor.factors(smoother(kInputGain), gains, m);
-      if (feedbackGlides) smoother(kFeedback).nextValues(feedbacks, m);
-      runFrames<Output, L>(inL + done, inR + done, outL + done, outR + done, m, settings, lanes,
-                        typename echo_lanes::Stretch<L>::FrameLevels{gains, feedbacks});
+  void renderOn(const Chunk& chunk) {
+    // The host changes the sample rate only while no block is processed.
+    const double rate = getSampleRate();
+    const ChunkParameter& tempo = chunk[kTempo];
+    const ChunkParameter& cutoff = chunk[kCutoff];
+    if (tempo.steady() && cutoff.steady()) {
+      runFrames<Output, L>(chunk, 0, chunk.frames, beatSamples<true>(tempo.value, rate),
+                           shelfFor(cutoff.value));
+      return;
+    }
+    for (int32_t start = 0; start < chunk.frames;) {
+      const BeatSamples beat = beatSamples<true>(tempo.at(start), rate);
+      const int shelf = shelfFor(cutoff.at(start));
+      int32_t end = start + 1;
+      while (end < chunk.frames && shelfFor(cutoff.at(end)) == shelf &&
+             sameBeat(beatSamples<true>(tempo.at(end), rate), beat)) {
+        ++end;
+      }
+      runFrames<Output, L>(chunk, start, end - start, beat, shelf);
+      start = end;
     }
   }
 
-  // Audio thread. A block while parameters glide, in chunks of frames
-  // that share shelf and beat; `settingsOf()` ticks and answers the next
-  // frame's settings. The gain factors and feedbacks of a chunk are
-  // gathered first (the smoothers do not depend on the signal), then the
-  // chunk runs as a steady block would with a gain and a feedback per frame.
-  template <class Output, class L, class SettingsOf>
-  void renderGliding(const float* inL, const float* inR, float* outL, float* outR, int32_t n,
-                     SettingsOf settingsOf) {
-    constexpr int32_t kChunk = 64;
-    alignas(16) float gains[kChunk];
-    alignas(16) float feedbacks[kChunk];
-    FrameSettings first = settingsOf();
-    int32_t i = 0;
-    while (true) {
-      gains[0] = first.gain;
-      feedbacks[0] = first.feedback;
-      int32_t m = 1;
-      bool changed = false;
-      FrameSettings next{};
-      while (m < kChunk && i + m < n) {
-        next = settingsOf();
-        changed = next.shelf != first.shelf || next.beat.perBeat != first.beat.perBeat ||
-                  next.beat.delay != first.beat.delay;
-        if (changed) break;
-        gains[m] = next.gain;
-        feedbacks[m] = next.feedback;
-        ++m;
+  // Frames [start, start + n) of the chunk at one shelf and beat, gain
+  // factor and feedback fixed or per frame.
+  template <class Output, class L>
+  void runFrames(const Chunk& chunk, int32_t start, int32_t n, const BeatSamples& beat,
+                 int shelf) {
+    const ChunkParameter& gain = chunk.gain;
+    const ChunkParameter& feedback = chunk[kFeedback];
+    const auto s = static_cast<std::size_t>(shelf);
+    const typename Lanes<L>::Settings lanes = Lanes<L>::settings(
+        kShelfGainCoefficients[s], kShelfYCoefficients[s], gain.at(start), feedback.at(start));
+    const typename Lanes<L>::Echo echo{lanes,          kShelfGainCoefficients[s] == 1.0f,
+                                       beat.perBeat,   beat.delay,
+                                       kQuietSideFactor, kEchoLevel};
+    typename Lanes<L>::LowCutState cut = loadLowCut<L>();
+    constexpr bool kAdds = std::is_same_v<Output, AddToOutput>;
+    const float* inL = chunk.inL + start;
+    const float* inR = chunk.inR + start;
+    float* outL = chunk.outL + start;
+    float* outR = chunk.outR + start;
+    if (gain.steady() && feedback.steady()) {
+      Lanes<L>::template run<kAdds>(inL, inR, outL, outR, n, echo,
+                                    typename Lanes<L>::FixedLevels{lanes.gain, lanes.feedback},
+                                    delayMemory, echoBeat, cut);
+    } else {
+      alignas(16) std::array<float, kChunkFrames> gains;
+      alignas(16) std::array<float, kChunkFrames> feedbacks;
+      for (int32_t i = 0; i < n; ++i) {
+        gains[static_cast<std::size_t>(i)] = gain.at(start + i);
+        feedbacks[static_cast<std::size_t>(i)] = feedback.at(start + i);
       }
-      runFrames<Output, L>(inL + i, inR + i, outL + i, outR + i, m, first, lanesOf<L>(first),
-                        typename echo_lanes::Stretch<L>::FrameLevels{gains, feedbacks});
-      i += m;
-      if (i >= n) break;
-      first = changed ? next : settingsOf();
+      Lanes<L>::template run<kAdds>(inL, inR, outL, outR, n, echo,
+                                    typename Lanes<L>::FrameLevels{gains.data(), feedbacks.data()},
+                                    delayMemory, echoBeat, cut);
     }
-  }
-
-  // Audio thread. Frames at one shelf and beat, gain factor and feedback
-  // from `levels`. Between the frame that ends a beat and the one that
-  // wraps the delay line, the quiet side stays, the line is read and
-  // written at consecutive samples and nothing needs checking: such a
-  // stretch runs as a plain loop, and the frame at its end takes the full
-  // bookkeeping. Filter memory and beat counter are held in locals.
-  template <class Output, class L, class Levels>
-  void runFrames(const float* inL, const float* inR, float* outL, float* outR, int32_t n,
-                 const FrameSettings& settings, const typename echo_lanes::Frame<L>::Settings& lanes,
-                 const Levels& levels) {
-    beat::EchoBeat echo = echoBeat;
-    typename echo_lanes::Frame<L>::LowCutState cut = loadLowCut<L>();
-    const bool unitShelf =
-        kShelfGainCoefficients[static_cast<std::size_t>(settings.shelf)] == 1.0f;
-    const int32_t perBeat = settings.beat.perBeat;
-    const int32_t delay = settings.beat.delay;
-    int32_t i = 0;
-    while (i < n) {
-      const int32_t run = stretchLength(n - i, perBeat - int64_t{1} - echo.beatCount,
-                                        delay - int64_t{1} - delayMemory.cursor());
-      if (run > 0) {
-        stretch<Output, L>(inL + i, inR + i, outL + i, outR + i, &delayMemory.left(),
-                        &delayMemory.right(), run, lanes, levels.from(i), unitShelf,
-                        echo.echoSide == beat::EchoBeat::kRightAttenuated, cut);
-        echo.beatCount += run;
-        delayMemory.skip(run);
-        i += run;
-        if (i == n) break;
-      }
-      echo.count(perBeat);
-      const typename echo_lanes::Frame<L>::Settings frame = levels.frame(lanes, i);
-      echo_lanes::Frame<L>::template echoFrame<Output>(echo_lanes::Frame<L>::scaledInput(inL + i, inR + i, frame), outL + i,
-                                    outR + i, &delayMemory.left(), &delayMemory.right(), frame,
-                                    sideFactors<L>(echo), kEchoLevel, cut);
-      delayMemory.advance(delay);
-      ++i;
-    }
-    echoBeat = echo;
     storeLowCut<L>(cut);
   }
 
-  // Frames that can run before the beat counter or the cursor needs its
-  // check: the fewest of what is left of the block and the room of each.
-  static int32_t stretchLength(int32_t left, int64_t beatRoom, int64_t lineRoom) {
-    const int64_t room = std::min({int64_t{left}, beatRoom, lineRoom});
-    return room > 0 ? static_cast<int32_t>(room) : 0;
-  }
-
-  // Audio thread. `n` frames with neither a beat end nor a wrap among
-  // them.
-  template <class Output, class L, class Levels>
-  [[gnu::flatten]] static void stretch(const float* inL, const float* inR, float* outL, float* outR, float* lineL,
-                      float* lineR, int32_t n, const typename echo_lanes::Frame<L>::Settings& lanes,
-                      const Levels& levels, bool unitShelf, bool rightQuiet,
-                      typename echo_lanes::Frame<L>::LowCutState& cut) {
-    using Lanes = echo_lanes::Stretch<L>;
-#define KQFX_MORVANE_STRETCH(unit, right)                                                 \
-  Lanes::template stretch<Output, unit, right, Levels>(inL, inR, outL, outR, lineL, lineR, n, \
-                                                       lanes, levels, kQuietSideFactor,    \
-                                                       kEchoLevel, cut)
-    if (unitShelf) {
-      rightQuiet ? KQFX_MORVANE_STRETCH(true, true) : KQFX_MORVANE_STRETCH(true, false);
-    } else {
-      rightQuiet ? KQFX_MORVANE_STRETCH(false, true) : KQFX_MORVANE_STRETCH(false, false);
-    }
-#undef KQFX_MORVANE_STRETCH
+  static bool sameBeat(const BeatSamples& a, const BeatSamples& b) {
+    return a.perBeat == b.perBeat && a.delay == b.delay;
   }
 
   template <class L>
-  static typename echo_lanes::Frame<L>::Settings lanesOf(const FrameSettings& settings) {
-    const auto shelf = static_cast<std::size_t>(settings.shelf);
-    return echo_lanes::Frame<L>::settings(kShelfGainCoefficients[shelf], kShelfYCoefficients[shelf],
-                                settings.gain, settings.feedback);
-  }
-
-  template <class L>
-  static typename L::Doubles sideFactors(const beat::EchoBeat& echo) {
-    return echo_lanes::Frame<L>::sideFactors(echo.echoSide == beat::EchoBeat::kRightAttenuated,
-                                   kQuietSideFactor);
-  }
-
-  template <class L>
-  typename echo_lanes::Frame<L>::LowCutState loadLowCut() const {
+  typename Lanes<L>::LowCutState loadLowCut() const {
     return {L::widenLow(L::setFloats(lowCutIn_[0], lowCutIn_[1], 0.0f, 0.0f)),
             L::widenLow(L::setFloats(lowCutOut_[0], lowCutOut_[1], 0.0f, 0.0f))};
   }
 
   template <class L>
-  void storeLowCut(const typename echo_lanes::Frame<L>::LowCutState& cut) {
+  void storeLowCut(const typename Lanes<L>::LowCutState& cut) {
     const typename L::Floats in = L::narrow(cut.in);
     const typename L::Floats out = L::narrow(cut.out);
-    lowCutIn_ = {echo_lanes::Frame<L>::lane0(in), echo_lanes::Frame<L>::lane1(in)};
-    lowCutOut_ = {echo_lanes::Frame<L>::lane0(out), echo_lanes::Frame<L>::lane1(out)};
+    lowCutIn_ = {L::lane(in, 0), L::lane(in, 1)};
+    lowCutOut_ = {L::lane(out, 0), L::lane(out, 1)};
   }
 
   // Audio thread. shelfIndex, scanned again only when the value changes.

@@ -9,6 +9,8 @@
 // exact tempo, fraction of a BPM included; process adds the echoes alone
 // to the outputs and follows whole beats per minute.
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <type_traits>
 
@@ -27,6 +29,9 @@ class Tallisk : public BeatEcho<Tallisk> {
   }};
   // Share of each delayed sample that stays in the line.
   static constexpr double kFeedback = 0.25;
+  // A steady stretch of a block comes as one chunk, however long (only a
+  // gliding chunk's rows are bounded).
+  static constexpr bool kSteadyChunksWhole = true;
 
   // Host thread. Throws std::bad_alloc without its delay memory. Tests may
   // hand in another allocator; the plug-in uses the system's.
@@ -35,65 +40,34 @@ class Tallisk : public BeatEcho<Tallisk> {
       : BeatEcho(callback, fourCharCode("KQTA"), kParameters, allocator) {}
 
   // Audio thread, both paths: ReplaceOutput is processReplacing,
-  // AddToOutput is process. When every smoother is steady for the whole
-  // block, its settings are worked out once for it.
+  // AddToOutput is process. A steady chunk's settings are worked out once
+  // for it; a gliding tempo's beat frame by frame.
   template <class Output>
-  void render(const float* inL, const float* inR, float* outL, float* outR, int32_t n) {
+  void renderChunk(const Chunk& chunk) {
     constexpr bool kWithDirectSignal = std::is_same_v<Output, ReplaceOutput>;
-    SmoothParameter& gain = smoother(kInputGain);
-    SmoothParameter& tempo = smoother(kTempo);
-    SmoothParameter& depth = smoother(kDepth);
-    SmoothParameter& spread = smoother(kSpread);
     // The host changes the sample rate only while no block is processed.
     const double rate = getSampleRate();
-    // The gain factor only matters, and is only worked out, with the
-    // direct signal.
-    const auto settingsNow = [&] {
-      return FrameSettings{
-          kWithDirectSignal ? gainFactor.factor(gain.getCurrentValue()) : 0.0f,
-          beatSamples<!kWithDirectSignal>(tempo.getCurrentValue(), rate),
-          spread.getCurrentValue(), depth.getCurrentValue()};
-    };
-    if (allSteady()) {
-      const FrameSettings fixed = settingsNow();
-      renderFrames<kWithDirectSignal>(inL, inR, outL, outR, n, [&fixed] { return fixed; });
-      skipAllTicks(n);
+    const ChunkParameter& tempo = chunk[kTempo];
+    const ChunkParameter& depth = chunk[kDepth];
+    const ChunkParameter& spread = chunk[kSpread];
+    const BeatSamples firstBeat = beatSamples<!kWithDirectSignal>(tempo.value, rate);
+    if (chunk.allSteady) {
+      const FrameSettings fixed{chunk.gain.value, firstBeat, spread.value, depth.value};
+      renderFrames<kWithDirectSignal>(chunk, [&fixed](int32_t) { return fixed; });
       return;
     }
-    // A glide: each stretch of frames gathers its parameter values first
-    // (the smoothers do not depend on the signal), the gains side by side,
-    // a steady tempo's beat once.
-    for (int32_t done = 0; done < n; done += kStretch) {
-      const int32_t m = n - done < kStretch ? n - done : kStretch;
-      float gains[kStretch];
-      float tempos[kStretch];
-      float depths[kStretch];
-      float spreads[kStretch];
-      if constexpr (kWithDirectSignal) {
-        gainFactor.factors(gain, gains, m);
-      } else {
-        gain.nextValues(gains, m);
-      }
-      const bool tempoSteady = tempo.isSteady();
-      if (tempoSteady) {
-        tempos[0] = tempo.getCurrentValue();
-        tempo.skipTicks(m);
-      } else {
-        tempo.nextValues(tempos, m);
-      }
-      depth.nextValues(depths, m);
-      spread.nextValues(spreads, m);
-      const BeatSamples steadyBeat = beatSamples<!kWithDirectSignal>(tempos[0], rate);
-      int32_t frame = 0;
-      renderFrames<kWithDirectSignal>(
-          inL + done, inR + done, outL + done, outR + done, m, [&] {
-            const auto j = static_cast<std::size_t>(frame++);
-            return FrameSettings{
-                kWithDirectSignal ? gains[j] : 0.0f,
-                tempoSteady ? steadyBeat : beatSamples<!kWithDirectSignal>(tempos[j], rate),
-                spreads[j], depths[j]};
-          });
-    }
+    // Each setting as a row of the chunk's frames, so that the loop reads
+    // them without asking which glide.
+    std::array<std::array<float, kChunkFrames>, 3> fixed;
+    const float* gains = rowOf(chunk.gain, fixed[0], chunk.frames);
+    const float* spreads = rowOf(spread, fixed[1], chunk.frames);
+    const float* depths = rowOf(depth, fixed[2], chunk.frames);
+    renderFrames<kWithDirectSignal>(chunk, [&](int32_t i) {
+      return FrameSettings{
+          gains[i],
+          tempo.steady() ? firstBeat : beatSamples<!kWithDirectSignal>(tempo.values[i], rate),
+          spreads[i], depths[i]};
+    });
   }
 
   // Host thread.
@@ -101,8 +75,14 @@ class Tallisk : public BeatEcho<Tallisk> {
     float2string(static_cast<float>(static_cast<double>(target) * 100.0), text);
   }
  private:
-  // Frames whose settings a glide gathers at a time.
-  static constexpr int32_t kStretch = 64;
+  // A parameter's values over n frames: its own while it glides, else
+  // `row` filled with its one value.
+  static const float* rowOf(const ChunkParameter& p, std::array<float, kChunkFrames>& row,
+                            int32_t n) {
+    if (!p.steady()) return p.values;
+    std::fill_n(row.begin(), n, p.value);
+    return row.data();
+  }
 
   // What one frame reads from the parameters.
   struct FrameSettings {
@@ -112,18 +92,21 @@ class Tallisk : public BeatEcho<Tallisk> {
     float depth;
   };
 
-  // Audio thread. The per-frame loop; `settingsOf()` answers each frame's
+  // Audio thread. The per-frame loop; `settingsOf(i)` answers frame i's
   // settings. The beat counter is held in a local meanwhile.
   template <bool WithDirectSignal, class SettingsOf>
-  void renderFrames(const float* inL, const float* inR, float* outL, float* outR, int32_t n,
-                    SettingsOf settingsOf) {
+  void renderFrames(const Chunk& chunk, SettingsOf settingsOf) {
+    const float* inL = chunk.inL;
+    const float* inR = chunk.inR;
+    float* outL = chunk.outL;
+    float* outR = chunk.outR;
     beat::EchoBeat echo = echoBeat;
-    for (int32_t i = 0; i < n; ++i) {
+    for (int32_t i = 0; i < chunk.frames; ++i) {
       // Both inputs are read before an output is written, so in-place
       // buffers work.
       const float xL = inL[i];
       const float xR = inR[i];
-      const FrameSettings settings = settingsOf();
+      const FrameSettings settings = settingsOf(i);
       echo.count(settings.beat.perBeat);
 
       float& lineL = delayMemory.left();

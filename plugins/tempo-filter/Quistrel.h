@@ -6,20 +6,18 @@
 
 #include <array>
 #include <atomic>
-#include <bit>
 #include <cstdint>
 
-#include "LadderFilter.h"
-#include "SweepLength.h"
-#include "TriangleSweep.h"
-#include "kqfx/dsp/CachedGain.h"
 #include "kqfx/dsp/GainLaw.h"
+#include "kqfx/dsp/LadderFilter.h"
+#include "kqfx/dsp/SweepLength.h"
+#include "kqfx/dsp/TriangleSweep.h"
 #include "kqfx/plugin/GainText.h"
 #include "kqfx/plugin/StereoEffect.h"
 
 namespace kqfx {
 
-class Quistrel final : public StereoEffect<Quistrel, 6> {
+class Quistrel final : public StereoEffect<Quistrel, 6, StandardGain> {
  public:
   using Gain = StandardGain;
   enum Parameter : int32_t {
@@ -54,115 +52,45 @@ class Quistrel final : public StereoEffect<Quistrel, 6> {
     if (index == kTempo || index == kEveryN) calculateLFOTime();
   }
 
+  // Audio thread. The sweep's positions for the chunk first, then each
+  // frame's filter step from them (the cutoffs and the resonance read once
+  // while steady), then both filters, which only wait for their own
+  // arithmetic. One sweep stands for both channels: they start together
+  // and take the same steps. A write of "Tempo" or "Every n" from another
+  // thread takes effect from the next chunk on.
   template <class Output>
-  void render(const float* inL, const float* inR, float* outL, float* outR, int32_t n) {
-    SmoothParameter& gain = smoother(kInputGain);
-    SmoothParameter& tempo = smoother(kTempo);
-    SmoothParameter& everyN = smoother(kEveryN);
-    SmoothParameter& cutoffHi = smoother(kCutoffHi);
-    SmoothParameter& cutoffLo = smoother(kCutoffLo);
-    SmoothParameter& resonance = smoother(kResonance);
-    if (allSteady() && sweepsInStep()) {
-      const float g = gainFactor_.factor(gain.getCurrentValue());
-      renderSteady<Output>(inL, inR, outL, outR, n, lfoTime(), cutoffHi.getCurrentValue(),
-                           cutoffLo.getCurrentValue(), resonance.getCurrentValue(),
-                           [g](float* gains, int32_t frames) {
-                             for (int32_t i = 0; i < frames; ++i) gains[i] = g;
-                           });
-      skipAllTicks(n);
-      return;
-    }
-    if (cutoffHi.isSteady() && cutoffLo.isSteady() && resonance.isSteady() && tempo.isSteady() &&
-        everyN.isSteady() && sweepsInStep()) {
-      // Only the gain glides: its factors are worked out a stretch at a
-      // time, side by side, and the rest runs as in a steady block.
-      renderSteady<Output>(inL, inR, outL, outR, n, lfoTime(), cutoffHi.getCurrentValue(),
-                           cutoffLo.getCurrentValue(), resonance.getCurrentValue(),
-                           [this, &gain](float* gains, int32_t frames) {
-                             gainFactor_.factors(gain, gains, frames);
-                           });
-      cutoffHi.skipTicks(n);
-      cutoffLo.skipTicks(n);
-      resonance.skipTicks(n);
-      tempo.skipTicks(n);
-      everyN.skipTicks(n);
-      return;
-    }
-    for (int32_t i = 0; i < n; ++i) {
-      gain.tick();
-      cutoffHi.tick();
-      cutoffLo.tick();
-      resonance.tick();
-      // Neither smoother glides, so a tick changes them only when a write
-      // from another thread lands in between: then start the sweep afresh.
-      const float tempoBefore = tempo.getCurrentValue();
-      tempo.tick();
-      const float everyNBefore = everyN.getCurrentValue();
-      everyN.tick();
-      if (changed(tempoBefore, tempo.getCurrentValue()) ||
-          changed(everyNBefore, everyN.getCurrentValue())) {
-        calculateLFOTime();
-        initLFO();
-      }
-      const float g = gainFactor_.factor(gain.getCurrentValue());
-      // One length for both channels, so that they stay in step.
-      const uint32_t length = lfoTime();
-      const float hi = cutoffHi.getCurrentValue();
-      const float lo = cutoffLo.getCurrentValue();
-      const float res = resonance.getCurrentValue();
-      Output::store(outL[i], filterIt(g * inL[i], 0, length, hi, lo, res));
-      Output::store(outR[i], filterIt(g * inR[i], 1, length, hi, lo, res));
-    }
-  }
-
-  // Audio thread. A block at steady parameters (the gain aside), whose two
-  // sweeps are in the same state: one sweep stands for both (they would
-  // take the same steps), the sweep length is read once, and sweep and
-  // filter memory stay in locals. `fillGains(gains, frames)` answers the
-  // next frames' gain factors. Per sample the same arithmetic as filterIt.
-  // A write of "Tempo" or "Every n" from another thread during the block
-  // takes effect from the next block on.
-  template <class Output, class FillGains>
-  void renderSteady(const float* inL, const float* inR, float* outL, float* outR, int32_t n,
-                    uint32_t length, float cutoffHi, float cutoffLo, float resonance,
-                    FillGains fillGains) {
-    TriangleSweep lfo = lfo_[0];
-    LadderFilter left = filter_[0];
-    LadderFilter right = filter_[1];
-    const double lo = cutoffLo;
-    const double range = static_cast<double>(cutoffHi) - lo;
-    // The sweep's positions for a stretch of frames are worked out ahead
-    // of the filters, which then only wait for their own arithmetic.
-    constexpr int32_t kStretch = 64;
-    std::array<float, kStretch> m;
-    std::array<LadderFilter::Step, kStretch> steps;
-    std::array<float, kStretch> gains;
-    bool lengthChanged = lfo.lastLength() != length;
-    for (int32_t start = 0; start < n; start += kStretch) {
-      const int32_t frames = n - start < kStretch ? n - start : kStretch;
-      lfo.next(length, m.data(), frames);
-      fillGains(gains.data(), frames);
-      for (int32_t j = 0; j < frames; ++j) {
+  void renderChunk(const Chunk& chunk) {
+    const int32_t n = chunk.frames;
+    const uint32_t length = lfoTime();
+    const bool lengthChanged = lfo_.lastLength() != length;
+    std::array<float, kChunkFrames> m;
+    lfo_.next(length, m.data(), n);
+    std::array<LadderFilter::Step, kChunkFrames> steps;
+    const ChunkParameter& hi = chunk[kCutoffHi];
+    const ChunkParameter& lo = chunk[kCutoffLo];
+    const ChunkParameter& resonance = chunk[kResonance];
+    if (hi.steady() && lo.steady() && resonance.steady()) {
+      const double low = lo.value;
+      const double range = static_cast<double>(hi.value) - low;
+      for (int32_t j = 0; j < n; ++j) {
         const auto k = static_cast<std::size_t>(j);
-        const float f = static_cast<float>(1.16 * (lo + static_cast<double>(m[k]) * range));
-        steps[k] = LadderFilter::Step(f, resonance);
+        steps[k] = LadderFilter::Step(cutoffAt(m[k], low, range), resonance.value);
       }
-      for (int32_t j = 0; j < frames; ++j) {
-        const int32_t i = start + j;
-        const LadderFilter::Step& step = steps[static_cast<std::size_t>(j)];
-        const float f = step.cutoff;
-        if (lengthChanged) left.followCutoffJump(f);
-        const float g = gains[static_cast<std::size_t>(j)];
-        Output::store(outL[i], left.process(g * inL[i], step));
-        if (lengthChanged) right.followCutoffJump(f);
-        Output::store(outR[i], right.process(g * inR[i], step));
-        lengthChanged = false;
+    } else {
+      for (int32_t j = 0; j < n; ++j) {
+        const auto k = static_cast<std::size_t>(j);
+        const double low = lo.at(j);
+        steps[k] = LadderFilter::Step(cutoffAt(m[k], low, static_cast<double>(hi.at(j)) - low),
+                                      resonance.at(j));
       }
     }
-    lfo_[0] = lfo;
-    lfo_[1] = lfo;
-    filter_[0] = left;
-    filter_[1] = right;
+    if (chunk.gain.steady()) {
+      filterFrames<Output>(chunk, steps.data(), lengthChanged,
+                           [g = chunk.gain.value](int32_t) { return g; });
+    } else {
+      filterFrames<Output>(chunk, steps.data(), lengthChanged,
+                           [g = chunk.gain.values](int32_t j) { return g[j]; });
+    }
   }
 
   // Host thread.
@@ -196,22 +124,6 @@ class Quistrel final : public StereoEffect<Quistrel, 6> {
   // was made for that is the length it already has. The sweep carries on.
   void resume() override { calculateLFOTime(); }
 
-  // Audio thread. One sample of one channel: advances that channel's LFO
-  // and filter by one step and answers the filtered sample.
-  float filterIt(float input, int channel, uint32_t lfoTime, float cutoffHi, float cutoffLo,
-                 float resonance) {
-    TriangleSweep& lfo = lfo_[static_cast<std::size_t>(channel)];
-    LadderFilter& filter = filter_[static_cast<std::size_t>(channel)];
-    const bool lengthChanged = lfo.lastLength() != lfoTime;
-    const float m = lfo.next(lfoTime);
-    const float f = static_cast<float>(
-        1.16 * (static_cast<double>(cutoffLo) +
-                static_cast<double>(m) *
-                    (static_cast<double>(cutoffHi) - static_cast<double>(cutoffLo))));
-    if (lengthChanged) filter.followCutoffJump(f);
-    return filter.process(input, f, resonance);
-  }
-
   // Any thread. Recomputes the sweep length from "Tempo", "Every n" and the
   // sample rate. Each recomputation takes a ticket after its parameter
   // write and before reading the parameters, so a later ticket has seen
@@ -230,9 +142,9 @@ class Quistrel final : public StereoEffect<Quistrel, 6> {
   }
 
   // Owner of the audio state (construction, suspend, or the audio thread).
-  // Both LFOs start rising from their first sample; the filters are clear.
+  // The sweep starts rising from its first sample; the filters are clear.
   void initLFO() {
-    for (TriangleSweep& lfo : lfo_) lfo.restart();
+    lfo_.restart();
     for (LadderFilter& filter : filter_) filter.clear();
   }
 
@@ -246,17 +158,37 @@ class Quistrel final : public StereoEffect<Quistrel, 6> {
     return static_cast<int32_t>(ticket - than) > 0;
   }
 
-  bool sweepsInStep() const {
-    return lfo_[0].count() == lfo_[1].count() && lfo_[0].isFalling() == lfo_[1].isFalling() &&
-           lfo_[0].lastLength() == lfo_[1].lastLength();
+  // The cutoff at sweep position m between lo and lo + range.
+  static float cutoffAt(float m, double lo, double range) {
+    return static_cast<float>(1.16 * (lo + static_cast<double>(m) * range));
   }
 
-  static bool changed(float before, float after) {
-    return std::bit_cast<uint32_t>(before) != std::bit_cast<uint32_t>(after);
+  // Both channels through their filters, frame j at steps[j] with input
+  // gain factor gainAt(j); the filters held in locals meanwhile. After a
+  // change of the sweep length the first frame carries the filters' memory
+  // over to its cutoff.
+  template <class Output, class GainAt>
+  void filterFrames(const Chunk& chunk, const LadderFilter::Step* steps, bool lengthChanged,
+                    GainAt gainAt) {
+    LadderFilter left = filter_[0];
+    LadderFilter right = filter_[1];
+    for (int32_t j = 0; j < chunk.frames; ++j) {
+      const LadderFilter::Step& step = steps[j];
+      if (lengthChanged) {
+        left.followCutoffJump(step.cutoff);
+        right.followCutoffJump(step.cutoff);
+        lengthChanged = false;
+      }
+      const float g = gainAt(j);
+      Output::store(chunk.outL[j], left.process(g * chunk.inL[j], step));
+      Output::store(chunk.outR[j], right.process(g * chunk.inR[j], step));
+    }
+    filter_[0] = left;
+    filter_[1] = right;
   }
 
-  CachedGain<Gain> gainFactor_;
-  std::array<TriangleSweep, 2> lfo_{};
+  // The sweep of both channels.
+  TriangleSweep lfo_;
   std::array<LadderFilter, 2> filter_{};
   // The sweep length (low half) with the ticket it was computed under
   // (high half): written by parameter writes on any thread, read once per

@@ -8,7 +8,7 @@
 #include <limits>
 #include <vector>
 
-#include "kqfx/plugin/BeatTiming.h"
+#include "kqfx/dsp/BeatTiming.h"
 
 namespace kqfx::beat {
 namespace {

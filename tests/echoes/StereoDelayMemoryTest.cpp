@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "ScarceMemory.h"
-#include "kqfx/plugin/StereoDelayMemory.h"
+#include "kqfx/dsp/StereoDelayMemory.h"
 
 namespace kqfx {
 namespace {

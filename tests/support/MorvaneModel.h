@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "filtered-echo/LowCutShelves.h"
+#include "kqfx/dsp/LowCutShelves.h"
 #include "kqfx/dsp/SmoothParameter.h"
 
 namespace kqfx::test {

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <limits>
 
-#include "kqfx/plugin/StereoDelayMemory.h"
+#include "kqfx/dsp/StereoDelayMemory.h"
 
 namespace kqfx::test {
 

@@ -4,33 +4,29 @@
 // 1), a stereo delay memory of ten seconds at the sample rate in force
 // when it was made (made again at a switch-on at another rate), and the
 // beat counter with the side whose echo is attenuated. Each echo adds its
-// own two parameters and its own render.
+// own two parameters and its own renderChunk.
 //
 // An echo derives as `class Foo : public BeatEcho<Foo>` and provides, as
-// StereoEffect asks, a parameter table and `render`, plus
+// StereoEffect asks, a parameter table and `renderChunk`, plus
 //   void displayEchoValue(int32_t index, float target, char* text);
 //       host thread; the value text of parameter 2 or 3.
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
+#include <cstdint>
 #include <new>
 
-#include <bit>
-#include <cstdint>
-
-#include "kqfx/dsp/CachedGain.h"
+#include "kqfx/dsp/BeatTiming.h"
 #include "kqfx/dsp/GainLaw.h"
-#include "kqfx/plugin/BeatTiming.h"
+#include "kqfx/dsp/StereoDelayMemory.h"
 #include "kqfx/plugin/GainText.h"
-#include "kqfx/plugin/StereoDelayMemory.h"
 #include "kqfx/plugin/StereoEffect.h"
 
 namespace kqfx {
 
 template <class Derived>
-class BeatEcho : public StereoEffect<Derived, 4> {
-  using Base = StereoEffect<Derived, 4>;
+class BeatEcho : public StereoEffect<Derived, 4, EchoGain> {
+  using Base = StereoEffect<Derived, 4, EchoGain>;
 
  public:
   using Gain = EchoGain;
@@ -97,64 +93,25 @@ class BeatEcho : public StereoEffect<Derived, 4> {
     return std::isfinite(sample) ? sample : 0.0f;
   }
 
-  // The beat in samples for one tempo: the side-change period and the
-  // delay length.
-  struct BeatSamples {
-    int32_t perBeat = 0;
-    int32_t delay = 0;
-  };
+  using BeatSamples = beat::BeatSamples;
 
   // Audio thread. The beat of a tempo, in whole beats per minute or exact,
-  // at a sample rate and memory length: worked out again only when one of
-  // them changed since the last call for the same kind of tempo, so the
-  // values are always those of the arithmetic itself. In whole beats only
-  // the whole number of beats per minute counts, so a gliding tempo is
-  // worked out again only when that number changes.
+  // at a sample rate and the memory's length (see beat::BeatCache).
   template <bool WholeBeats>
   const BeatSamples& beatSamples(float tempo, double rate) {
-    BeatCache& cache = beatCaches_[WholeBeats ? 1 : 0];
-    const uint32_t bits = std::bit_cast<uint32_t>(tempo);
-    const int32_t memory = delayMemory.length();
-    // A float times 300 is exact in double: the product the whole beats
-    // are the floor of.
-    const double bpm = static_cast<double>(tempo) * beat::kBpmPerUnit;
-    const bool sameTempo =
-        bits == cache.tempoBits || (WholeBeats && bpm >= cache.bpmFrom && bpm < cache.bpmTo);
-    if (!cache.valid || !sameTempo || rate != cache.rate || memory != cache.memory) {
-      const float msPerBeat = WholeBeats ? beat::msPerWholeBeat(tempo) : beat::msPerExactBeat(tempo);
-      cache.beat.perBeat = beat::samplesPerBeat(rate, msPerBeat);
-      cache.beat.delay = beat::delayLength(msPerBeat, memory);
-      cache.tempoBits = bits;
-      if constexpr (WholeBeats) {
-        // Every product in [from, to) has the same floor, hence the same
-        // beat; below 2 every product counts as 1 BPM.
-        const double whole = std::floor(bpm);
-        cache.bpmFrom = whole >= 1.0 ? whole : -std::numeric_limits<double>::infinity();
-        cache.bpmTo = whole >= 1.0 ? whole + 1.0 : 2.0;
-      }
-      cache.rate = rate;
-      cache.memory = memory;
-      cache.valid = true;
+    if constexpr (WholeBeats) {
+      return wholeBeats_.of(tempo, rate, delayMemory.length());
+    } else {
+      return exactBeats_.of(tempo, rate, delayMemory.length());
     }
-    return cache.beat;
   }
 
   StereoDelayMemory delayMemory;
   beat::EchoBeat echoBeat;
-  CachedGain<Gain> gainFactor;
 
  private:
-  struct BeatCache {
-    bool valid = false;
-    uint32_t tempoBits = 0;
-    // Whole beats only: the tempo products that give the cached beat.
-    double bpmFrom = 0.0;
-    double bpmTo = 0.0;
-    double rate = 0.0;
-    int32_t memory = 0;
-    BeatSamples beat;
-  };
-  BeatCache beatCaches_[2];
+  beat::BeatCache<true> wholeBeats_;
+  beat::BeatCache<false> exactBeats_;
 };
 
 }  // namespace kqfx

@@ -8,12 +8,10 @@
 // thread, so the audio thread never meets a fresh page of the system's.
 // When new memory cannot be had the old buffers stay, silenced, with the
 // cursor at the start: the caller decides what a failure means.
+// Set-up: make (host thread); per-sample step: left/right, advance.
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
-#include <limits>
 
 namespace kqfx {
 
@@ -24,19 +22,14 @@ struct SampleAllocator {
   void (*release)(void* block);
 };
 
-inline const SampleAllocator& systemSampleAllocator() {
-  static constexpr SampleAllocator system{
-      [](std::size_t bytes) { return std::malloc(bytes); },
-      [](void* block) { std::free(block); },
-  };
-  return system;
-}
+// The system's allocator (malloc and free).
+const SampleAllocator& systemSampleAllocator();
 
 class StereoDelayMemory {
  public:
   explicit StereoDelayMemory(const SampleAllocator& allocator = systemSampleAllocator())
       : allocator_(allocator) {}
-  ~StereoDelayMemory() { releaseBuffers(); }
+  ~StereoDelayMemory();
   StereoDelayMemory(const StereoDelayMemory&) = delete;
   StereoDelayMemory& operator=(const StereoDelayMemory&) = delete;
 
@@ -44,26 +37,7 @@ class StereoDelayMemory {
   // samples (at least one) and puts the cursor at the start. Memory of the
   // same length is reused. Answers false, keeping the old lines (silenced)
   // and their length, when the new ones cannot be had.
-  bool make(int32_t length) {
-    length = std::max(length, int32_t{1});
-    const bool representable =
-        static_cast<std::size_t>(length) <= std::numeric_limits<std::size_t>::max() / sizeof(float);
-    if (representable && (length != length_ || !hasMemory())) {
-      const std::size_t bytes = static_cast<std::size_t>(length) * sizeof(float);
-      auto* left = static_cast<float*>(allocator_.allocate(bytes));
-      auto* right = left ? static_cast<float*>(allocator_.allocate(bytes)) : nullptr;
-      if (right) {
-        releaseBuffers();
-        left_ = left;
-        right_ = right;
-        length_ = length;
-      } else if (left) {
-        allocator_.release(left);
-      }
-    }
-    silence();
-    return length_ == length;
-  }
+  bool make(int32_t length);
 
   bool hasMemory() const { return left_ != nullptr; }
   int32_t length() const { return length_; }
@@ -86,20 +60,8 @@ class StereoDelayMemory {
   void skip(int32_t frames) { cursor_ += frames; }
 
  private:
-  void silence() {
-    if (hasMemory()) {
-      std::fill_n(left_, length_, 0.0f);
-      std::fill_n(right_, length_, 0.0f);
-    }
-    cursor_ = 0;
-  }
-
-  void releaseBuffers() {
-    if (left_) allocator_.release(left_);
-    if (right_) allocator_.release(right_);
-    left_ = right_ = nullptr;
-    length_ = 0;
-  }
+  void silence();
+  void releaseBuffers();
 
   const SampleAllocator& allocator_;
   float* left_ = nullptr;

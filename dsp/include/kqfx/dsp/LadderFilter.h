@@ -29,7 +29,9 @@
 //     forgotten: that sample comes out silent and the filter restarts from
 //     rest, ready for the next finite sample.
 //
-// Audio thread: no allocation, no locks, bounded time.
+// Set-up: Step, once per cutoff and resonance (shared by both channels);
+// per-sample step: process. Audio thread: no allocation, no locks,
+// bounded time.
 
 #include <array>
 #include <cmath>
@@ -57,9 +59,6 @@ class LadderFilter {
     double f2 = 0.0;
     double decay = 1.0;
   };
-
-  // Filters one sample at cutoff f with the given resonance.
-  float process(float input, float f, float resonance) { return process(input, Step(f, resonance)); }
 
   float process(float input, const Step& step) {
     if (step.cutoff == 0.0f && previousCutoff_ == 0.0f) emptyFirstStages();
@@ -90,6 +89,8 @@ class LadderFilter {
   // The cutoff is about to jump to f from the one of the last sample. A
   // jump down rescales the memory to the new cutoff; a jump up needs
   // nothing (the stages settle on their own).
+  // Inline, as process: a call out of line would make the filter's memory
+  // leave the registers of the loop that runs it.
   void followCutoffJump(float f) {
     if (!(f >= 0.0f && f < previousCutoff_)) return;
     const double ratio = static_cast<double>(f) / static_cast<double>(previousCutoff_);
@@ -101,13 +102,12 @@ class LadderFilter {
     }
   }
 
+  // Back to rest: memory silent, no cutoff before.
   void clear() {
     in_.fill(0.0f);
     out_.fill(0.0f);
     previousCutoff_ = 0.0f;
   }
-
-  float output() const { return out_[3]; }
 
  private:
   static constexpr std::size_t kStages = 4;

@@ -1,42 +1,12 @@
-#pragma once
-// The tempo filter's musical time: "Tempo" (0..1 for 0..300 beats per
-// minute, whole beats) and "Every n" (0..1 for 1..32 beats per sweep)
-// give the length of one sweep in samples at a sample rate.
-// Pure functions; any thread.
+#include "kqfx/dsp/SweepLength.h"
 
 #include <cmath>
-#include <cstdint>
 #include <limits>
-
-#include "kqfx/dsp/SignalHelpers.h"
 
 namespace kqfx::sweep {
 
-// The lowest tempo value: 1/300, one beat per minute. Lower values (0 and
-// negative ones included) are raised to it, so a beat is never endless.
-constexpr double kTempoFloorExact = 1.0 / 300.0;
-constexpr float kTempoFloor = 1.0f / 300.0f;
-
-// Sweeps never get shorter than two samples (one up, one down) nor longer
-// than 2^31 samples: far beyond 32 beats at 1 BPM at the highest rate a
-// host may set (1.47e9 samples at 768 kHz).
-constexpr float kMinLength = 2.0f;
-constexpr float kMaxLength = 2147483648.0f;
-
-inline float floorTempo(float value) {
-  return static_cast<double>(value) >= kTempoFloorExact ? value : kTempoFloor;
-}
-
-// Whole beats per minute: floor(tempo x 300), the product taken as a float.
-inline float beatsPerMinute(float tempo) { return ftenths(tempo * 300.0f); }
-
-// floor(everyN x 31): the beats a sweep lasts beyond the first.
-inline float extraBeats(float everyN) {
-  return static_cast<float>(std::floor(static_cast<double>(everyN) * 31.0));
-}
-
 // A value for an integer text, cut toward zero and kept within int32.
-inline int32_t saturatingInt32(double value) {
+int32_t saturatingInt32(double value) {
   if (!(value == value)) return 0;
   if (value >= static_cast<double>(std::numeric_limits<int32_t>::max())) {
     return std::numeric_limits<int32_t>::max();
@@ -48,14 +18,14 @@ inline int32_t saturatingInt32(double value) {
 }
 
 // What "Tempo" and "Every n" show: whole BPM and beats per sweep.
-inline int32_t tempoText(float tempo) { return saturatingInt32(beatsPerMinute(tempo)); }
-inline int32_t beatsText(float everyN) {
+int32_t tempoText(float tempo) { return saturatingInt32(beatsPerMinute(tempo)); }
+int32_t beatsText(float everyN) {
   return saturatingInt32(static_cast<double>(extraBeats(everyN)) + 1.0);
 }
 
 // The sweep length exactly as computed from the parameters, a whole
 // number of samples (or 0, or huge, for rates and values out of reach).
-inline float rawLength(float tempo, float everyN, float sampleRate) {
+float rawLength(float tempo, float everyN, float sampleRate) {
   const float bpm = beatsPerMinute(tempo);
   const float msPerBeat = static_cast<float>(60000.0 / static_cast<double>(bpm));
   const float samplesPerBeat = static_cast<float>(std::floor(
@@ -67,7 +37,7 @@ inline float rawLength(float tempo, float everyN, float sampleRate) {
 
 // The sweep length the LFO runs with: rawLength kept within
 // kMinLength..kMaxLength (a tiny sample rate gives the shortest sweep).
-inline uint32_t length(float tempo, float everyN, float sampleRate) {
+uint32_t length(float tempo, float everyN, float sampleRate) {
   const float raw = rawLength(tempo, everyN, sampleRate);
   if (!(raw >= kMinLength)) return static_cast<uint32_t>(kMinLength);
   if (raw >= kMaxLength) return static_cast<uint32_t>(kMaxLength);

@@ -8,12 +8,10 @@
 // sample counts; each step is computed in double and rounded once. Sample
 // counts saturate instead of overflowing, so a beat too long for 32 bits
 // (a tempo of almost nothing) is simply the longest count there is.
-// Pure functions, any thread, except EchoBeat (audio thread).
+// Pure functions, any thread; BeatCache and EchoBeat: audio thread.
 
-#include <algorithm>
-#include <cmath>
+#include <bit>
 #include <cstdint>
-#include <limits>
 
 namespace kqfx::beat {
 
@@ -24,55 +22,71 @@ inline constexpr float kOneBpm = 0.0033333334f;
 inline constexpr double kMemoryMilliseconds = 10000.0;
 
 // floor(x) as a 32-bit integer, saturating at both ends; NaN gives 0.
-inline int32_t saturatingFloor(double x) {
-  if (!(x >= static_cast<double>(std::numeric_limits<int32_t>::min()))) {
-    return std::isnan(x) ? 0 : std::numeric_limits<int32_t>::min();
-  }
-  if (x >= static_cast<double>(std::numeric_limits<int32_t>::max())) {
-    return std::numeric_limits<int32_t>::max();
-  }
-  return static_cast<int32_t>(std::floor(x));
-}
+int32_t saturatingFloor(double x);
 
 // Whole beats per minute of a "Tempo" value, as its value text shows it.
-inline int32_t wholeBpm(float tempo) {
-  return saturatingFloor(static_cast<double>(tempo) * kBpmPerUnit);
-}
+int32_t wholeBpm(float tempo);
 
 // Milliseconds per beat at whole beats per minute. A tempo that comes out
 // below 1 BPM counts as 1, so nothing divides by zero.
-inline float msPerWholeBeat(float tempo) {
-  double bpm = std::floor(static_cast<double>(tempo) * kBpmPerUnit);
-  if (!(bpm >= 1.0)) bpm = 1.0;
-  return static_cast<float>(60000.0 / bpm);
-}
+float msPerWholeBeat(float tempo);
 
 // Milliseconds per beat at the exact tempo, fraction of a BPM included. A
 // tempo that comes out 0 or below (flushed to zero, or a glide ending just
 // past a tiny target) counts as 1 BPM.
-inline float msPerExactBeat(float tempo) {
-  double bpm = static_cast<double>(tempo) * kBpmPerUnit;
-  if (!(bpm > 0.0)) bpm = 1.0;
-  return static_cast<float>(60000.0 / bpm);
-}
+float msPerExactBeat(float tempo);
 
 // Frames per beat at the host's sample rate: the period of the side change.
-inline int32_t samplesPerBeat(double sampleRate, float msPerBeat) {
-  return std::max(saturatingFloor(sampleRate * (static_cast<double>(msPerBeat) / 1000.0)), 0);
-}
+int32_t samplesPerBeat(double sampleRate, float msPerBeat);
 
 // Samples of delay memory for ten seconds at `sampleRate`.
-inline int32_t memoryLength(double sampleRate) {
-  return saturatingFloor(sampleRate / 1000.0 * kMemoryMilliseconds);
-}
+int32_t memoryLength(double sampleRate);
 
 // One beat measured in the delay memory's own samples: the echo delay.
 // Beats longer than the memory are cut to its length.
-inline int32_t delayLength(float msPerBeat, int32_t memoryLength) {
-  const int32_t beat = saturatingFloor(static_cast<double>(msPerBeat) / kMemoryMilliseconds *
-                                       static_cast<double>(memoryLength));
-  return std::clamp(beat, 0, memoryLength);
-}
+int32_t delayLength(float msPerBeat, int32_t memoryLength);
+
+// The beat in samples for one tempo: the side-change period and the
+// delay length.
+struct BeatSamples {
+  int32_t perBeat = 0;
+  int32_t delay = 0;
+};
+
+// The beat of a tempo, in whole beats per minute or exact, at a sample
+// rate and memory length: worked out again only when one of them changed
+// since the last call, so the values are always those of the arithmetic
+// itself. In whole beats only the whole number of beats per minute counts,
+// so a gliding tempo is worked out again only when that number changes.
+// Audio thread; one per kind of tempo.
+template <bool WholeBeats>
+class BeatCache {
+ public:
+  const BeatSamples& of(float tempo, double rate, int32_t memory) {
+    // A float times 300 is exact in double: the product the whole beats
+    // are the floor of.
+    const double bpm = static_cast<double>(tempo) * kBpmPerUnit;
+    const uint32_t bits = std::bit_cast<uint32_t>(tempo);
+    const bool sameTempo =
+        bits == tempoBits_ || (WholeBeats && bpm >= bpmFrom_ && bpm < bpmTo_);
+    if (!valid_ || !sameTempo || rate != rate_ || memory != memory_) {
+      update(tempo, bpm, rate, memory);
+    }
+    return beat_;
+  }
+
+ private:
+  void update(float tempo, double bpm, double rate, int32_t memory);
+
+  bool valid_ = false;
+  uint32_t tempoBits_ = 0;
+  // Whole beats only: the tempo products that give the cached beat.
+  double bpmFrom_ = 0.0;
+  double bpmTo_ = 0.0;
+  double rate_ = 0.0;
+  int32_t memory_ = 0;
+  BeatSamples beat_;
+};
 
 // Counts the frames of the current beat and changes the attenuated side
 // when a beat is complete. Audio thread.

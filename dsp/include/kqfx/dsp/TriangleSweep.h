@@ -9,7 +9,8 @@
 // shape over any length of run. A new length takes effect at once: the
 // sweep carries on from the same count with the new length.
 //
-// Audio thread (restart and seek: whoever owns the effect's state).
+// Set-up: restart or seek; per-sample step: next. Audio thread (restart
+// and seek: whoever owns the effect's state).
 
 #include <cstdint>
 

@@ -3,7 +3,8 @@
 // 20 kHz, falling, ending with 0) and the two coefficients of the one-pole
 // high-pass at that corner. The last shelf (coefficients 1 and 1) passes
 // its input unchanged. The same values are exported as FREQUENCIES,
-// GAIN_COEFFICIENTS and Y_COEFFICIENTS.
+// GAIN_COEFFICIENTS and Y_COEFFICIENTS. The filter itself runs in
+// EchoLanes.h. Pure data and functions; any thread.
 
 #include <array>
 
@@ -34,11 +35,6 @@ inline constexpr std::array<float, kShelfCount> kShelfYCoefficients{KQFX_SHELF_Y
 // The shelf of a "Cutoff" value: the first whose frequency the value
 // reaches. Every value from 0 up finds one; values below 0 take the last,
 // unfiltered shelf as 0 does.
-inline int shelfIndex(float value) {
-  for (int i = 0; i < kShelfCount; ++i) {
-    if (value >= kShelfFrequencies[static_cast<std::size_t>(i)]) return i;
-  }
-  return kShelfCount - 1;
-}
+int shelfIndex(float value);
 
 }  // namespace kqfx

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "tempo-filter/TriangleSweep.h"
+#include "kqfx/dsp/TriangleSweep.h"
 
 namespace kqfx {
 namespace {
