@@ -16,9 +16,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "CombBank.h"
+#include "kqfx/dsp/AllpassBank.h"
+#include "kqfx/dsp/CombBank.h"
 #include "kqfx/dsp/LanePath.h"
-#include "allpass.h"
 #include "kqfx/dsp/SmoothParameter.h"
 
 namespace kqfx {
@@ -26,7 +26,7 @@ namespace kqfx {
 class revmodel {
  public:
   static constexpr int32_t kCombs = CombBank::kCombs;
-  static constexpr int32_t kAllpasses = 4;
+  static constexpr int32_t kAllpasses = AllpassBank::kAllpasses;
   // Every right delay line is this much longer than its left twin.
   static constexpr int32_t kStereoSpread = 23;
   static constexpr std::array<int32_t, kCombs> kCombLengths{1116, 1188, 1277, 1356,
@@ -100,9 +100,8 @@ class revmodel {
   float getwetdirect() const { return wetDirect; }
   float getwetcross() const { return wetCross; }
   float getinputscale() const { return inputScale; }
-  // Every comb of a channel has the same feedback and damping.
-  const CombBank& combLeft(int32_t /*index*/) const { return combsLeft; }
-  const CombBank& combRight(int32_t /*index*/) const { return combsRight; }
+  const comb& combLeft(int32_t index) const { return combsLeft[index]; }
+  const comb& combRight(int32_t index) const { return combsRight[index]; }
 
  private:
   // What a frame reads from the smoothers: the dry gain (processreplace
@@ -165,8 +164,8 @@ class revmodel {
   LanePath path = LanePath::kBaseline;
   CombBank combsLeft;
   CombBank combsRight;
-  std::array<allpass, kAllpasses> allpassesLeft;
-  std::array<allpass, kAllpasses> allpassesRight;
+  AllpassBank allpassesLeft;
+  AllpassBank allpassesRight;
   // Comb 1 left, comb 1 right, ... comb 8 right, allpass 1 left, ...
   // allpass 4 right, back to back.
   std::array<float, kMemorySize> memory{};

@@ -10,6 +10,7 @@
 
 #include "kqfx/dsp/GainLaw.h"
 #include "kqfx/dsp/SignalHelpers.h"
+#include "kqfx/dsp/DumbCompressLanes.h"
 #include "kqfx/dsp/Lanes.h"
 #include "revmodel.h"
 
@@ -57,21 +58,15 @@ float revmodel::dryGainFor(float dryLevel) {
 // either channel wraps around: within such a stretch every line is read
 // and written at its position plus the frame's offset.
 int32_t revmodel::framesToWrap() const {
-  int32_t frames = std::min(combsLeft.framesToWrap(), combsRight.framesToWrap());
-  for (std::size_t i = 0; i < kAllpasses; ++i) {
-    frames = std::min(frames, allpassesLeft[i].framesToWrap());
-    frames = std::min(frames, allpassesRight[i].framesToWrap());
-  }
-  return frames;
+  return std::min({combsLeft.framesToWrap(), combsRight.framesToWrap(),
+                   allpassesLeft.framesToWrap(), allpassesRight.framesToWrap()});
 }
 
 void revmodel::advance(int32_t frames) {
   combsLeft.advance(frames);
   combsRight.advance(frames);
-  for (std::size_t i = 0; i < kAllpasses; ++i) {
-    allpassesLeft[i].advance(frames);
-    allpassesRight[i].advance(frames);
-  }
+  allpassesLeft.advance(frames);
+  allpassesRight.advance(frames);
 }
 
 namespace {
@@ -90,67 +85,6 @@ void storeFour(float* samples, std::ptrdiff_t step, typename Lanes::Floats value
   }
   for (int t = 0; t < 4; ++t) samples[t * step] = Lanes::lane(value, t);
 }
-
-// One allpass of each channel at once, lane 0 left and lane 1 right, each
-// lane exactly as allpass::process: the cell gets input + delayed *
-// feedback formed in double and rounded once, the answer is delayed -
-// input in float.
-template <class Lanes>
-typename Lanes::Floats allpassPair(typename Lanes::Floats input, float* cellL, float* cellR, typename Lanes::Doubles feedback) {
-  const typename Lanes::Floats delayed = Lanes::flushSubnormals(Lanes::interleaveLow(Lanes::loadFirst(cellL), Lanes::loadFirst(cellR)));
-  const typename Lanes::Floats written = Lanes::narrow(
-      Lanes::add(Lanes::widenLow(input), Lanes::mul(Lanes::widenLow(delayed), feedback)));
-  *cellL = Lanes::lane(written, 0);
-  *cellR = Lanes::lane(written, 1);
-  return Lanes::sub(delayed, input);
-}
-
-// Four frames of one allpass, lane t frame t, each lane exactly as
-// allpass::process. The line is longer than four frames, so the four
-// cells read hold samples written before these frames.
-template <class Lanes>
-typename Lanes::Floats allpassFour(typename Lanes::Floats input, float* cells, const typename Lanes::Quad& feedback) {
-  const typename Lanes::Floats delayed = Lanes::flushSubnormals(Lanes::load(cells));
-  Lanes::store(cells, Lanes::narrow(Lanes::add(Lanes::widen(input),
-                                                Lanes::mul(Lanes::widen(delayed), feedback))));
-  return Lanes::sub(delayed, input);
-}
-
-// dumbCompress of four lanes at once, without branches (the sign of a
-// noisy signal is no pattern a branch predictor could learn). Each lane
-// gets exactly dumbCompress(sample, threshold, ceiling): the magnitude
-// above the threshold is squeezed in double and rounded once, the sign
-// put back by negation, and a zero or NaN magnitude gives +0.
-template <class Lanes>
-class Compressor {
- public:
-  Compressor(float threshold, float ceiling)
-      : threshold_(Lanes::splatFloats(threshold)),
-        active_(Lanes::maskFloats(threshold < 1.0f)),
-        thresholdD_(Lanes::broadcast(static_cast<double>(threshold))),
-        span_(Lanes::broadcast(static_cast<double>(ceiling) - threshold)),
-        divisor_(Lanes::broadcast(1.0 - static_cast<double>(threshold))) {}
-
-  typename Lanes::Floats apply(typename Lanes::Floats sample) const {
-    const typename Lanes::Floats signBit = Lanes::splatFloats(-0.0f);
-    const typename Lanes::Floats magnitude = Lanes::bitAndNot(signBit, sample);
-    const typename Lanes::Floats squeezed = Lanes::narrow(Lanes::add(
-        thresholdD_,
-        Lanes::div(Lanes::mul(Lanes::sub(Lanes::widen(magnitude), thresholdD_), span_),
-                   divisor_)));
-    const typename Lanes::Floats over = Lanes::bitAnd(Lanes::greater(magnitude, threshold_), active_);
-    const typename Lanes::Floats result = Lanes::bitOr(Lanes::bitAnd(over, squeezed), Lanes::bitAndNot(over, magnitude));
-    const typename Lanes::Floats signedResult = Lanes::bitXor(result, Lanes::bitAnd(sample, signBit));
-    return Lanes::bitAnd(signedResult, Lanes::greater(magnitude, Lanes::zeroFloats()));
-  }
-
- private:
-  typename Lanes::Floats threshold_;
-  typename Lanes::Floats active_;
-  typename Lanes::Quad thresholdD_;
-  typename Lanes::Quad span_;
-  typename Lanes::Quad divisor_;
-};
 
 }  // namespace
 
@@ -177,23 +111,15 @@ class revmodel::Stretch {
         brightness_(brightness),
         left_(engine.combsLeft),
         right_(engine.combsRight),
+        diffuserLeft_(engine.allpassesLeft),
+        diffuserRight_(engine.allpassesRight),
         compressor_(engine.compthreshold, engine.compceiling),
         inputScale_(static_cast<double>(engine.inputScale)),
         inputTrim_(static_cast<double>(engine.inputTrim)),
         wetDirect_(static_cast<double>(engine.wetDirect)),
         wetCross_(static_cast<double>(engine.wetCross)),
         dry_(static_cast<double>(engine.dry)),
-        outputMakeup_(static_cast<double>(engine.outputMakeup)) {
-    for (std::size_t i = 0; i < kAllpasses; ++i) {
-      const double feedbackL = static_cast<double>(engine.allpassesLeft[i].getfeedback());
-      const double feedbackR = static_cast<double>(engine.allpassesRight[i].getfeedback());
-      allpassCellsL_[i] = engine.allpassesLeft[i].cursor();
-      allpassCellsR_[i] = engine.allpassesRight[i].cursor();
-      allpassFeedback_[i] = Lanes::setDoubles(feedbackL, feedbackR);
-      allpassFeedbackL_[i] = Lanes::broadcast(feedbackL);
-      allpassFeedbackR_[i] = Lanes::broadcast(feedbackR);
-    }
-  }
+        outputMakeup_(static_cast<double>(engine.outputMakeup)) {}
   Stretch(const Stretch&) = delete;
   Stretch& operator=(const Stretch&) = delete;
 
@@ -269,10 +195,8 @@ class revmodel::Stretch {
     typename Lanes::Floats netR = right_.processFour(input, offset, [&](std::size_t t) {
       if constexpr (!Steady) right_.setDamping(settings[t].damp, settings[t].dampComplement);
     });
-    for (std::size_t i = 0; i < kAllpasses; ++i) {
-      netL = allpassFour<Lanes>(netL, allpassCellsL_[i] + offset, allpassFeedbackL_[i]);
-      netR = allpassFour<Lanes>(netR, allpassCellsR_[i] + offset, allpassFeedbackR_[i]);
-    }
+    netL = diffuserLeft_.processFour(netL, offset);
+    netR = diffuserRight_.processFour(netR, offset);
 
     // Left: netL * wetDirect + netR * wetCross + inL * dry; right the
     // mirror image.
@@ -378,11 +302,8 @@ class revmodel::Stretch {
 
     const float combSumL = left_.process(input, offset);
     const float combSumR = right_.process(input, offset);
-    typename Lanes::Floats net = Lanes::setFloats(combSumL, combSumR, 0.0f, 0.0f);
-    for (std::size_t i = 0; i < kAllpasses; ++i) {
-      net = allpassPair<Lanes>(net, allpassCellsL_[i] + offset, allpassCellsR_[i] + offset,
-                        allpassFeedback_[i]);
-    }
+    const typename Lanes::Floats net = AllpassBank::Run<Lanes>::processPair(
+        diffuserLeft_, diffuserRight_, Lanes::setFloats(combSumL, combSumR, 0.0f, 0.0f), offset);
 
     // Lane 0 left, lane 1 right, as in four().
     const typename Lanes::Doubles netD = Lanes::widenLow(net);
@@ -431,18 +352,15 @@ class revmodel::Stretch {
   SmoothParameter* brightness_;
   CombBank::Run<Lanes> left_;
   CombBank::Run<Lanes> right_;
-  Compressor<Lanes> compressor_;
+  AllpassBank::Run<Lanes> diffuserLeft_;
+  AllpassBank::Run<Lanes> diffuserRight_;
+  DumbCompressLanes<Lanes> compressor_;
   double inputScale_;
   double inputTrim_;
   double wetDirect_;
   double wetCross_;
   double dry_;
   double outputMakeup_;
-  std::array<float*, kAllpasses> allpassCellsL_;
-  std::array<float*, kAllpasses> allpassCellsR_;
-  typename Lanes::Doubles allpassFeedback_[kAllpasses];
-  Quad allpassFeedbackL_[kAllpasses];
-  Quad allpassFeedbackR_[kAllpasses];
   const float* inputL_ = nullptr;
   const float* inputR_ = nullptr;
   float* outputL_ = nullptr;

@@ -1,4 +1,4 @@
-#include "allpass.h"
+#include "kqfx/dsp/AllpassBank.h"
 
 #include <algorithm>
 
@@ -10,5 +10,9 @@ void allpass::setbuffer(float* memory, int32_t size) {
 }
 
 void allpass::mute() { std::fill(buffer, buffer + length, 0.0f); }
+
+void AllpassBank::mute() {
+  for (allpass& f : filters) f.mute();
+}
 
 }  // namespace kqfx
