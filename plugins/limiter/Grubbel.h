@@ -5,7 +5,6 @@
 #include <bit>
 #include <cstdint>
 
-#include "kqfx/dsp/CachedGain.h"
 #include "kqfx/dsp/GainLaw.h"
 #include "kqfx/plugin/ChannelLayout.h"
 #include "kqfx/plugin/GainText.h"
@@ -13,7 +12,7 @@
 
 namespace kqfx {
 
-class Grubbel final : public StereoEffect<Grubbel, 2> {
+class Grubbel final : public StereoEffect<Grubbel, 2, StandardGain> {
  public:
   using Gain = StandardGain;
   enum Parameter : int32_t { kInputGain = 0, kLimit = 1 };
@@ -43,41 +42,30 @@ class Grubbel final : public StereoEffect<Grubbel, 2> {
     return sample;
   }
 
+  // Audio thread. Settled, each channel runs in a loop of its own, which
+  // the compiler vectorises, unless the buffers overlap so that the
+  // frame order shows.
   template <class Output>
-  void render(const float* inL, const float* inR, float* outL, float* outR, int32_t n) {
-    SmoothParameter& gain = smoother(kInputGain);
-    SmoothParameter& limit = smoother(kLimit);
-    if (gain.isSteady() && limit.isSteady()) {
-      const float ceiling = ceilingOf(limit.getCurrentValue());
-      const float g = gainFactor_.factor(gain.getCurrentValue());
-      if (channelsSeparable(inL, inR, outL, outR, n)) {
-        // Each channel in a loop of its own, which the compiler vectorises.
-        for (int32_t i = 0; i < n; ++i) Output::store(outL[i], limitTo(g * inL[i], ceiling));
-        for (int32_t i = 0; i < n; ++i) Output::store(outR[i], limitTo(g * inR[i], ceiling));
-      } else {
-        for (int32_t i = 0; i < n; ++i) {
-          Output::store(outL[i], limitTo(g * inL[i], ceiling));
-          Output::store(outR[i], limitTo(g * inR[i], ceiling));
-        }
-      }
-      gain.skipTicks(n);
-      limit.skipTicks(n);
+  void renderChunk(const Chunk& chunk) {
+    const int32_t n = chunk.frames;
+    const float* inL = chunk.inL;
+    const float* inR = chunk.inR;
+    float* outL = chunk.outL;
+    float* outR = chunk.outR;
+    if (chunk.allSteady && channelsSeparable(inL, inR, outL, outR, n)) {
+      const float ceiling = ceilingOf(chunk[kLimit].value);
+      const float g = chunk.gain.value;
+      for (int32_t i = 0; i < n; ++i) Output::store(outL[i], limitTo(g * inL[i], ceiling));
+      for (int32_t i = 0; i < n; ++i) Output::store(outR[i], limitTo(g * inR[i], ceiling));
       return;
     }
-    // A glide: the frames' gains and ceilings are worked out a stretch at
-    // a time, the gains side by side.
-    for (int32_t done = 0; done < n; done += kStretch) {
-      const int32_t m = n - done < kStretch ? n - done : kStretch;
-      float gains[kStretch];
-      float ceilings[kStretch];
-      gainFactor_.factors(gain, gains, m);
-      limit.nextValues(ceilings, m);
-      for (int32_t i = 0; i < m; ++i) ceilings[i] = ceilingOf(ceilings[i]);
-      for (int32_t i = 0; i < m; ++i) {
-        const int32_t frame = done + i;
-        Output::store(outL[frame], limitTo(gains[i] * inL[frame], ceilings[i]));
-        Output::store(outR[frame], limitTo(gains[i] * inR[frame], ceilings[i]));
-      }
+    const ChunkParameter gain = chunk.gain;
+    const ChunkParameter limit = chunk[kLimit];
+    for (int32_t i = 0; i < n; ++i) {
+      const float g = gain.at(i);
+      const float ceiling = ceilingOf(limit.at(i));
+      Output::store(outL[i], limitTo(g * inL[i], ceiling));
+      Output::store(outR[i], limitTo(g * inR[i], ceiling));
     }
   }
 
@@ -88,10 +76,6 @@ class Grubbel final : public StereoEffect<Grubbel, 2> {
       dB2string(target, text);
     }
   }
-
- private:
-  static constexpr int32_t kStretch = 64;
-  CachedGain<Gain> gainFactor_;
 };
 
 }  // namespace kqfx

@@ -36,8 +36,14 @@ class CachedGain {
       return;
     }
     smoother.nextValues(out, n);
-    const float last = out[n - 1];
-    Law::gain2factors(out, out, n, path_);
+    factors(out, out, n);
+  }
+
+  // The factors of n values (n > 0) side by side into out[0..n-1]; `out`
+  // may be `values`. Audio thread.
+  void factors(const float* values, float* out, int32_t n) {
+    const float last = values[n - 1];
+    Law::gain2factors(values, out, n, path_);
     bits_ = std::bit_cast<uint32_t>(last);
     factor_ = out[n - 1];
   }

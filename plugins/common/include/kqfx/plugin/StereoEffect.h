@@ -2,25 +2,51 @@
 // The shape every kqfx effect shares, written once: a stereo effect with
 // one program named "default", a table of parameters (name, label, ramp,
 // initial value), one SmoothParameter per parameter, `suspend` rebuilding
-// the smoothers from where they stand, and the process loop skeleton that
-// checks the host's buffers and runs the effect's own `render` either
+// the smoothers from where they stand, and the process loop, which checks
+// the host's buffers, splits each block into chunks of at most
+// kChunkFrames frames and hands the effect one chunk at a time, either
 // overwriting or adding to the outputs.
 //
-// An effect derives as `class Foo : public StereoEffect<Foo, N>` and
-// provides:
-//   template <class Output> void render(const float* inL, const float* inR,
-//                                       float* outL, float* outR, int32_t n);
-//       audio thread; n > 0; no allocation, locks, system calls or throws.
-//       Output::store(out[i], value) writes or adds one sample.
+// An effect derives as
+//   class Foo : public StereoEffect<Foo, N, Law>
+// (Law: the GainLaw of its "Input Gain" parameter, found by that name in
+// the table; leave it out for an effect without one) and provides:
+//   template <class Output> void renderChunk(const Chunk& chunk);
+//       audio thread; no allocation, locks, system calls or throws.
+//       chunk.inL/inR/outL/outR hold chunk.frames frames (1..kChunkFrames)
+//       of the host's buffers, which may be shared or overlap as the host
+//       likes. Output::store(out[i], value) writes or adds one sample.
+//       chunk[k] is parameter k over the chunk: steady() with its one
+//       value, or gliding with values[i] for frame i (at(i) reads either).
+//       chunk.gain is the "Input Gain" factor the same way: one factor
+//       when the gain is steady, the frames' factors otherwise (worked out
+//       side by side on the effect's lane path, bit for bit the law's own).
+//       chunk.allSteady: no parameter changes in this chunk (nor, while
+//       it holds at a block's start, in the rest of the block), so
+//       settings worked out from the values may be kept.
+//       Copy the ChunkParameters a loop reads into locals first: a store
+//       to an output float may otherwise alias them and force a reload
+//       every frame.
 //   void displayValue(int32_t index, float target, char* text);
 //       host thread; the value text of a valid parameter index.
 // and may provide `void restart()` (host thread, after the smoothers were
 // rebuilt by `suspend`) for its own delay lines, counters or LFOs.
+//
+// The values a chunk hands out are exactly those of ticking every smoother
+// once per frame: a steady smoother (see SmoothParameter::isSteady) is read
+// once and its ticks skipped, a gliding one hands out its next values. A
+// host write from another thread is taken up at the next chunk. An effect
+// that still renders whole blocks itself may instead provide
+//   template <class Output> void render(const float* inL, const float* inR,
+//                                       float* outL, float* outR, int32_t n);
+// and read its smoothers through smoother(), allSteady() and skipAllTicks().
 
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
+#include "kqfx/dsp/CachedGain.h"
 #include "kqfx/dsp/SmoothParameter.h"
 #include "kqfx/framework/AudioEffect.h"
 
@@ -33,7 +59,7 @@ struct ParameterInfo {
   int32_t rampLength = SmoothParameter::kDefaultRamp;
 };
 
-// Output policies of `render`.
+// Output policies of `renderChunk`.
 struct ReplaceOutput {
   static void store(float& out, float value) { out = value; }
 };
@@ -41,16 +67,49 @@ struct AddToOutput {
   static void store(float& out, float value) { out += value; }
 };
 
-template <class Derived, std::size_t NumParams>
+// One parameter (or the input gain's factor) over a chunk: one value for
+// every frame while steady, else a value per frame.
+struct ChunkParameter {
+  float value = 0.0f;              // steady: every frame's; gliding: frame 0's
+  const float* values = nullptr;   // gliding: frame i's; null while steady
+  bool steady() const { return values == nullptr; }
+  float at(int32_t frame) const { return values ? values[frame] : value; }
+};
+
+inline constexpr int32_t kChunkFrames = 64;
+
+template <std::size_t NumParams>
+struct Chunk {
+  const float* inL = nullptr;
+  const float* inR = nullptr;
+  float* outL = nullptr;
+  float* outR = nullptr;
+  int32_t frames = 0;
+  bool allSteady = false;
+  std::array<ChunkParameter, NumParams> parameters{};
+  ChunkParameter gain{1.0f, nullptr};  // the "Input Gain" factors; 1 without one
+
+  const ChunkParameter& operator[](int32_t index) const {
+    return parameters[static_cast<std::size_t>(index)];
+  }
+};
+
+// The law of an effect without an "Input Gain".
+struct NoInputGain {};
+
+template <class Derived, std::size_t NumParams, class Law = NoInputGain>
 class StereoEffect : public AudioEffect {
  public:
   using ParameterTable = std::array<ParameterInfo, NumParams>;
+  using Chunk = kqfx::Chunk<NumParams>;
   static constexpr int32_t kNumParams = static_cast<int32_t>(NumParams);
+  static constexpr bool kHasInputGain = !std::is_same_v<Law, NoInputGain>;
 
   StereoEffect(HostCallback callback, int32_t uniqueId, const ParameterTable& parameters)
       : AudioEffect(callback, 1, kNumParams), parameters_(parameters) {
     for (std::size_t i = 0; i < NumParams; ++i) {
       smoothers_[i].reset(parameters[i].rampLength, parameters[i].initialValue);
+      if (std::strcmp(parameters[i].name, "Input Gain") == 0) gainIndex_ = static_cast<int32_t>(i);
     }
     effectRecord.numInputs = 2;
     effectRecord.numOutputs = 2;
@@ -111,6 +170,25 @@ class StereoEffect : public AudioEffect {
   // Default: nothing of the effect's own to restart.
   void restart() {}
 
+  // Audio thread; n > 0. The block a chunk at a time through the effect's
+  // renderChunk (an effect's own `render` hides this one).
+  template <class Output>
+  void render(const float* inL, const float* inR, float* outL, float* outR, int32_t n) {
+    for (int32_t done = 0; done < n;) {
+      if (readSteady(n - done)) {
+        // Steady from here: the rest of the block with these values.
+        for (; done < n; done += kChunkFrames) {
+          renderAt<Output>(inL, inR, outL, outR, done, n - done);
+        }
+        return;
+      }
+      const int32_t m = n - done < kChunkFrames ? n - done : kChunkFrames;
+      readChunk(m);
+      renderAt<Output>(inL, inR, outL, outR, done, m);
+      done += m;
+    }
+  }
+
  protected:
   SmoothParameter& smoother(int32_t index) { return smoothers_[static_cast<std::size_t>(index)]; }
 
@@ -135,6 +213,65 @@ class StereoEffect : public AudioEffect {
   static bool isParameter(int32_t index) { return index >= 0 && index < kNumParams; }
   Derived& derived() { return static_cast<Derived&>(*this); }
 
+  // When every parameter is steady: each read once for the rest of the
+  // block (`frames` frames), its ticks skipped at once.
+  bool readSteady(int32_t frames) {
+    for (SmoothParameter& smoother : smoothers_) {
+      if (!smoother.isSteady()) return false;
+    }
+    for (std::size_t k = 0; k < NumParams; ++k) {
+      chunk_.parameters[k] = {smoothers_[k].getCurrentValue(), nullptr};
+      smoothers_[k].skipTicks(frames);
+    }
+    chunk_.allSteady = true;
+    readGain(frames);
+    return true;
+  }
+
+  // The chunk from frame `start` of the block, `left` frames to go.
+  template <class Output>
+  void renderAt(const float* inL, const float* inR, float* outL, float* outR, int32_t start,
+                int32_t left) {
+    chunk_.inL = inL + start;
+    chunk_.inR = inR + start;
+    chunk_.outL = outL + start;
+    chunk_.outR = outR + start;
+    chunk_.frames = left < kChunkFrames ? left : kChunkFrames;
+    derived().template renderChunk<Output>(chunk_);
+  }
+
+  // Some parameter glides: each steady one read once, each gliding one
+  // ticked m times into its row.
+  void readChunk(int32_t m) {
+    for (std::size_t k = 0; k < NumParams; ++k) {
+      SmoothParameter& smoother = smoothers_[k];
+      if (smoother.isSteady()) {
+        chunk_.parameters[k] = {smoother.getCurrentValue(), nullptr};
+        smoother.skipTicks(m);
+      } else {
+        smoother.nextValues(glides_[k], m);
+        chunk_.parameters[k] = {glides_[k][0], glides_[k]};
+      }
+    }
+    chunk_.allSteady = false;
+    readGain(m);
+  }
+
+  void readGain(int32_t m) {
+    if constexpr (kHasInputGain) {
+      if (gainIndex_ < 0) return;
+      const ChunkParameter& gain = chunk_.parameters[static_cast<std::size_t>(gainIndex_)];
+      if (gain.steady()) {
+        chunk_.gain = {gainCache_.factor(gain.value), nullptr};
+      } else {
+        gainCache_.factors(gain.values, gainFactors_, m);
+        chunk_.gain = {gainFactors_[0], gainFactors_};
+      }
+    } else {
+      chunk_.gain = {1.0f, nullptr};
+    }
+  }
+
   template <class Output>
   void run(float** inputs, float** outputs, int32_t sampleFrames) {
     if (sampleFrames <= 0 || !inputs || !outputs) return;
@@ -143,8 +280,16 @@ class StereoEffect : public AudioEffect {
                                       sampleFrames);
   }
 
+  struct NoGainCache {};
+  using GainCache = std::conditional_t<kHasInputGain, CachedGain<Law>, NoGainCache>;
+
   const ParameterTable& parameters_;
   std::array<SmoothParameter, NumParams> smoothers_;
+  int32_t gainIndex_ = -1;  // of "Input Gain"; -1 without one
+  [[no_unique_address]] GainCache gainCache_;
+  Chunk chunk_;
+  alignas(16) float glides_[NumParams][kChunkFrames] = {};
+  alignas(16) float gainFactors_[kChunkFrames] = {};
   char programName_[kProgramNameSize] = {};
 };
 
