@@ -62,6 +62,26 @@ class revmodel {
                   int32_t frames, int32_t stride, SmoothParameter* dryLevel, SmoothParameter* depth,
                   SmoothParameter* brightness);
 
+  // One control over the frames of a call: `value` on every frame while
+  // `values` is null, else frame i's values[i].
+  struct Control {
+    float value = 0.0f;
+    const float* values = nullptr;
+    float at(int32_t frame) const { return values ? values[frame] : value; }
+  };
+  // What the three smoothers give over the frames of a call, already
+  // ticked: the same operations on stride-1 buffers with the values given.
+  struct Controls {
+    Control dryLevel;
+    Control depth;
+    Control brightness;
+    bool steady() const { return !dryLevel.values && !depth.values && !brightness.values; }
+  };
+  void processreplace(const float* inputL, const float* inputR, float* outputL, float* outputR,
+                      int32_t frames, const Controls& controls);
+  void processmix(const float* inputL, const float* inputR, float* outputL, float* outputR,
+                  int32_t frames, const Controls& controls);
+
   // Clears every delay line, unless frozen.
   void mute();
   // Recomputes the derived gains and pushes feedback and damping into the
@@ -113,23 +133,25 @@ class revmodel {
     float damp = 0.0f;
     float dampComplement = 1.0f;
   };
+  // The smoothers ticked a slice at a time into Controls.
+  template <bool Mix>
+  void runSmoothed(const float* inputL, const float* inputR, float* outputL, float* outputR,
+                   int32_t frames, int32_t stride, SmoothParameter* dryLevel,
+                   SmoothParameter* depth, SmoothParameter* brightness);
+  // The frames on the chosen lane path.
   template <bool Mix>
   void run(const float* inputL, const float* inputR, float* outputL, float* outputR, int32_t frames,
-           int32_t stride, SmoothParameter* dryLevel, SmoothParameter* depth,
-           SmoothParameter* brightness);
-  // The block in either encoding of the same arithmetic.
+           std::ptrdiff_t step, const Controls& controls);
+  // The frames in one lane family.
   template <class Lanes, bool Mix>
   void runBlock(const float* inputL, const float* inputR, float* outputL, float* outputR,
-                int32_t frames, std::ptrdiff_t step, SmoothParameter* dryLevel,
-                SmoothParameter* depth, SmoothParameter* brightness);
+                int32_t frames, std::ptrdiff_t step, const Controls& controls);
   template <class Lanes, bool Mix>
   void runOn(const float* inputL, const float* inputR, float* outputL, float* outputR,
-                   int32_t frames, std::ptrdiff_t step, SmoothParameter* dryLevel,
-                   SmoothParameter* depth, SmoothParameter* brightness);
+             int32_t frames, std::ptrdiff_t step, const Controls& controls);
   template <bool Mix>
   void runWide(const float* inputL, const float* inputR, float* outputL, float* outputR,
-               int32_t frames, std::ptrdiff_t step, SmoothParameter* dryLevel,
-               SmoothParameter* depth, SmoothParameter* brightness);
+               int32_t frames, std::ptrdiff_t step, const Controls& controls);
   // The frames between two wraps of any delay line.
   template <class Lanes, bool Mix, bool Steady>
   class Stretch;

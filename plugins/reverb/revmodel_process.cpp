@@ -24,13 +24,57 @@ void revmodel::processreplace(const float* inputL, const float* inputR, float* o
                               float* outputR, int32_t frames, int32_t stride,
                               SmoothParameter* dryLevel, SmoothParameter* depth,
                               SmoothParameter* brightness) {
-  run<false>(inputL, inputR, outputL, outputR, frames, stride, dryLevel, depth, brightness);
+  runSmoothed<false>(inputL, inputR, outputL, outputR, frames, stride, dryLevel, depth,
+                     brightness);
 }
 
 void revmodel::processmix(const float* inputL, const float* inputR, float* outputL, float* outputR,
                           int32_t frames, int32_t stride, SmoothParameter* dryLevel,
                           SmoothParameter* depth, SmoothParameter* brightness) {
-  run<true>(inputL, inputR, outputL, outputR, frames, stride, dryLevel, depth, brightness);
+  runSmoothed<true>(inputL, inputR, outputL, outputR, frames, stride, dryLevel, depth,
+                    brightness);
+}
+
+void revmodel::processreplace(const float* inputL, const float* inputR, float* outputL,
+                              float* outputR, int32_t frames, const Controls& controls) {
+  run<false>(inputL, inputR, outputL, outputR, frames, 1, controls);
+}
+
+void revmodel::processmix(const float* inputL, const float* inputR, float* outputL,
+                          float* outputR, int32_t frames, const Controls& controls) {
+  run<true>(inputL, inputR, outputL, outputR, frames, 1, controls);
+}
+
+// A smoother steady at the start of a slice hands out one value for it
+// and skips its ticks; a gliding one hands out the values its ticks give.
+// Either way every frame reads what ticking once per frame would read.
+template <bool Mix>
+void revmodel::runSmoothed(const float* inputL, const float* inputR, float* outputL,
+                           float* outputR, int32_t frames, int32_t stride,
+                           SmoothParameter* dryLevel, SmoothParameter* depth,
+                           SmoothParameter* brightness) {
+  constexpr int32_t kSlice = 64;
+  alignas(16) float values[3][kSlice];
+  SmoothParameter* const smoothers[3] = {dryLevel, depth, brightness};
+  for (int32_t done = 0; done < frames;) {
+    const bool steady = dryLevel->isSteady() && depth->isSteady() && brightness->isSteady();
+    // Steady, the rest of the call at once.
+    const int32_t length = steady ? frames - done : std::min(frames - done, kSlice);
+    Control controls[3];
+    for (std::size_t k = 0; k < 3; ++k) {
+      if (smoothers[k]->isSteady()) {
+        controls[k] = {smoothers[k]->getCurrentValue(), nullptr};
+        smoothers[k]->skipTicks(length);
+      } else {
+        smoothers[k]->nextValues(values[k], length);
+        controls[k] = {values[k][0], values[k]};
+      }
+    }
+    const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(done) * stride;
+    run<Mix>(inputL + at, inputR + at, outputL + at, outputR + at, length, stride,
+             {controls[0], controls[1], controls[2]});
+    done += length;
+  }
 }
 
 // The damping follows the brightness on every frame. update() depends only
@@ -102,13 +146,12 @@ class revmodel::Stretch {
   using Quad = typename Lanes::Quad;
 
  public:
-  Stretch(revmodel& engine, const FrameSettings& steady, SmoothParameter* dryLevel,
-          SmoothParameter* depth, SmoothParameter* brightness)
+  // `first`: the stretch's first frame among the frames of `controls`.
+  Stretch(revmodel& engine, const FrameSettings& steady, const Controls& controls, int32_t first)
       : engine_(engine),
         steady_(steady),
-        dryLevel_(dryLevel),
-        depth_(depth),
-        brightness_(brightness),
+        controls_(controls),
+        first_(first),
         left_(engine.combsLeft),
         right_(engine.combsRight),
         diffuserLeft_(engine.allpassesLeft),
@@ -134,25 +177,23 @@ class revmodel::Stretch {
     for (; offset + 4 <= frames; offset += 4) {
       FrameSettings settings[4];
       if constexpr (!Steady) {
-        for (FrameSettings& s : settings) s = nextFrame();
+        for (int32_t t = 0; t < 4; ++t) settings[t] = nextFrame(offset + t);
       }
       four(offset, settings);
     }
-    for (; offset < frames; ++offset) frame(offset, Steady ? steady_ : nextFrame());
+    for (; offset < frames; ++offset) frame(offset, Steady ? steady_ : nextFrame(offset));
     left_.finish();
     right_.finish();
   }
 
  private:
-  // Ticks the smoothers for one more frame and answers what they give.
-  FrameSettings nextFrame() {
-    dryLevel_->tick();
-    depth_->tick();
-    brightness_->tick();
+  // What the controls give the frame at `offset`.
+  FrameSettings nextFrame(int32_t offset) {
+    const int32_t at = first_ + offset;
     FrameSettings s;
-    if constexpr (!Mix) s.dryGain = engine_.dryGainFor(dryLevel_->getCurrentValue());
-    engine_.followBrightness(brightness_->getCurrentValue());
-    s.depth = depth_->getCurrentValue();
+    if constexpr (!Mix) s.dryGain = engine_.dryGainFor(controls_.dryLevel.at(at));
+    engine_.followBrightness(controls_.brightness.at(at));
+    s.depth = controls_.depth.at(at);
     s.damp = engine_.combsLeft.getdamp();
     s.dampComplement = engine_.combsLeft.getdampcomplement();
     return s;
@@ -347,9 +388,8 @@ class revmodel::Stretch {
 
   revmodel& engine_;
   FrameSettings steady_;
-  SmoothParameter* dryLevel_;
-  SmoothParameter* depth_;
-  SmoothParameter* brightness_;
+  const Controls& controls_;
+  int32_t first_;
   CombBank::Run<Lanes> left_;
   CombBank::Run<Lanes> right_;
   AllpassBank::Run<Lanes> diffuserLeft_;
@@ -368,21 +408,20 @@ class revmodel::Stretch {
   std::ptrdiff_t step_ = 1;
 };
 
-// When none of the three smoothers can move during the block, the values
-// the frames would read are read once here: the same dry gain, the same
-// damping (followBrightness would find nothing changed after the first
-// frame) and the same depth on every frame.
+// When no control changes during the call, the values the frames would
+// read are read once here: the same dry gain, the same damping
+// (followBrightness would find nothing changed after the first frame) and
+// the same depth on every frame.
 template <class Lanes, bool Mix>
 void revmodel::runBlock(const float* inputL, const float* inputR, float* outputL,
                         float* outputR, int32_t frames, std::ptrdiff_t step,
-                        SmoothParameter* dryLevel, SmoothParameter* depth,
-                        SmoothParameter* brightness) {
-  const bool steady = dryLevel->isSteady() && depth->isSteady() && brightness->isSteady();
+                        const Controls& controls) {
+  const bool steady = controls.steady();
   FrameSettings settings;
   if (steady) {
-    if constexpr (!Mix) settings.dryGain = dryGainFor(dryLevel->getCurrentValue());
-    followBrightness(brightness->getCurrentValue());
-    settings.depth = depth->getCurrentValue();
+    if constexpr (!Mix) settings.dryGain = dryGainFor(controls.dryLevel.value);
+    followBrightness(controls.brightness.value);
+    settings.depth = controls.depth.value;
     settings.damp = combsLeft.getdamp();
     settings.dampComplement = combsLeft.getdampcomplement();
   }
@@ -391,41 +430,33 @@ void revmodel::runBlock(const float* inputL, const float* inputR, float* outputL
     const int32_t length = std::min(frames - done, framesToWrap());
     const std::ptrdiff_t at = done * step;
     if (steady) {
-      Stretch<Lanes, Mix, true>(*this, settings, dryLevel, depth, brightness)
+      Stretch<Lanes, Mix, true>(*this, settings, controls, done)
           .run(inputL + at, inputR + at, outputL + at, outputR + at, length, step);
     } else {
-      Stretch<Lanes, Mix, false>(*this, settings, dryLevel, depth, brightness)
+      Stretch<Lanes, Mix, false>(*this, settings, controls, done)
           .run(inputL + at, inputR + at, outputL + at, outputR + at, length, step);
     }
     advance(length);
     done += length;
   }
-
-  if (steady) {
-    dryLevel->skipTicks(frames);
-    depth->skipTicks(frames);
-    brightness->skipTicks(frames);
-  }
 }
 
+// The lane path chosen for this engine (setLanePath).
 template <bool Mix>
 void revmodel::run(const float* inputL, const float* inputR, float* outputL, float* outputR,
-                   int32_t frames, int32_t stride, SmoothParameter* dryLevel,
-                   SmoothParameter* depth, SmoothParameter* brightness) {
+                   int32_t frames, std::ptrdiff_t step, const Controls& controls) {
   if (frames <= 0) return;
   switch (path) {
     case LanePath::kWide:
 #if KQFX_HAS_X86_LANES
-      runWide<Mix>(inputL, inputR, outputL, outputR, frames, stride, dryLevel, depth, brightness);
+      runWide<Mix>(inputL, inputR, outputL, outputR, frames, step, controls);
       break;
 #endif
     case LanePath::kBaseline:
-      runOn<BaselineLanes, Mix>(inputL, inputR, outputL, outputR, frames, stride, dryLevel, depth,
-                                brightness);
+      runOn<BaselineLanes, Mix>(inputL, inputR, outputL, outputR, frames, step, controls);
       break;
     case LanePath::kScalar:
-      runOn<ScalarLanes, Mix>(inputL, inputR, outputL, outputR, frames, stride, dryLevel, depth,
-                              brightness);
+      runOn<ScalarLanes, Mix>(inputL, inputR, outputL, outputR, frames, step, controls);
       break;
   }
 }
@@ -433,10 +464,8 @@ void revmodel::run(const float* inputL, const float* inputR, float* outputL, flo
 template <class Lanes, bool Mix>
 [[gnu::flatten]] void revmodel::runOn(const float* inputL, const float* inputR, float* outputL,
                                       float* outputR, int32_t frames, std::ptrdiff_t step,
-                                      SmoothParameter* dryLevel, SmoothParameter* depth,
-                                      SmoothParameter* brightness) {
-  runBlock<Lanes, Mix>(inputL, inputR, outputL, outputR, frames, step, dryLevel, depth,
-                       brightness);
+                                      const Controls& controls) {
+  runBlock<Lanes, Mix>(inputL, inputR, outputL, outputR, frames, step, controls);
 }
 
 #if KQFX_HAS_X86_LANES
@@ -446,12 +475,9 @@ template <class Lanes, bool Mix>
 template <bool Mix>
 __attribute__((target("avx"), flatten)) void revmodel::runWide(
     const float* inputL, const float* inputR, float* outputL, float* outputR, int32_t frames,
-    std::ptrdiff_t step, SmoothParameter* dryLevel, SmoothParameter* depth,
-    SmoothParameter* brightness) {
-  runBlock<WideLanes, Mix>(inputL, inputR, outputL, outputR, frames, step, dryLevel, depth,
-                           brightness);
+    std::ptrdiff_t step, const Controls& controls) {
+  runBlock<WideLanes, Mix>(inputL, inputR, outputL, outputR, frames, step, controls);
 }
-
 #endif
 
 }  // namespace kqfx
