@@ -189,8 +189,10 @@ class revmodel {
   AllpassBank allpassesLeft;
   AllpassBank allpassesRight;
   // Comb 1 left, comb 1 right, ... comb 8 right, allpass 1 left, ...
-  // allpass 4 right, back to back.
-  std::array<float, kMemorySize> memory{};
+  // allpass 4 right, back to back; then the 3 floats that the banks read
+  // and write back unchanged when fewer than four frames are left before
+  // the last line wraps.
+  std::array<float, kMemorySize + 3> memory{};
 };
 
 }  // namespace kqfx

@@ -115,19 +115,25 @@ void revmodel::advance(int32_t frames) {
 
 namespace {
 
-// Four frames of one channel's audio `step` floats apart.
+// `frames` (1..4) frames of one channel's audio `step` floats apart, in
+// the first lanes; the others 0. Nothing past them is touched.
 template <class Lanes>
-typename Lanes::Floats loadFour(const float* samples, std::ptrdiff_t step) {
-  if (step == 1) return Lanes::load(samples);
-  return Lanes::setFloats(samples[0], samples[step], samples[2 * step], samples[3 * step]);
+typename Lanes::Floats loadFour(const float* samples, std::ptrdiff_t step, int32_t frames) {
+  if (frames == 4) {
+    if (step == 1) return Lanes::load(samples);
+    return Lanes::setFloats(samples[0], samples[step], samples[2 * step], samples[3 * step]);
+  }
+  float some[4] = {samples[0], 0.0f, 0.0f, 0.0f};
+  for (int32_t t = 1; t < frames; ++t) some[t] = samples[t * step];
+  return Lanes::setFloats(some[0], some[1], some[2], some[3]);
 }
 template <class Lanes>
-void storeFour(float* samples, std::ptrdiff_t step, typename Lanes::Floats value) {
-  if (step == 1) {
+void storeFour(float* samples, std::ptrdiff_t step, typename Lanes::Floats value, int32_t frames) {
+  if (step == 1 && frames == 4) {
     Lanes::store(samples, value);
     return;
   }
-  for (int t = 0; t < 4; ++t) samples[t * step] = Lanes::lane(value, t);
+  for (int32_t t = 0; t < frames; ++t) samples[t * step] = Lanes::lane(value, t);
 }
 
 }  // namespace
@@ -179,9 +185,16 @@ class revmodel::Stretch {
       if constexpr (!Steady) {
         for (int32_t t = 0; t < 4; ++t) settings[t] = nextFrame(offset + t);
       }
-      four(offset, settings);
+      four<false>(offset, settings, 4);
     }
-    for (; offset < frames; ++offset) frame(offset, Steady ? steady_ : nextFrame(offset));
+    if (offset < frames) {
+      const int32_t live = frames - offset;
+      FrameSettings settings[4];
+      if constexpr (!Steady) {
+        for (int32_t t = 0; t < live; ++t) settings[t] = nextFrame(offset + t);
+      }
+      four<true>(offset, settings, live);
+    }
     left_.finish();
     right_.finish();
   }
@@ -216,11 +229,15 @@ class revmodel::Stretch {
   }
 
   // Frames offset..offset+3, lane t frame t, each lane's arithmetic that
-  // of frame() in the same order.
-  void four(int32_t offset, const FrameSettings* settings) {
+  // of frame() in the same order; only the first `live` of them where
+  // fewer are left before a wrap or the end of the call (the lanes of
+  // the others carry silence and are dropped).
+  template <bool Partial>
+  void four(int32_t offset, const FrameSettings* settings, int32_t frames) {
+    const int32_t live = Partial ? frames : 4;
     const std::ptrdiff_t at = offset * step_;
-    const typename Lanes::Floats inL = loadFour<Lanes>(inputL_ + at, step_);
-    const typename Lanes::Floats inR = loadFour<Lanes>(inputR_ + at, step_);
+    const typename Lanes::Floats inL = loadFour<Lanes>(inputL_ + at, step_, live);
+    const typename Lanes::Floats inR = loadFour<Lanes>(inputR_ + at, step_, live);
     const Quad inLD = Lanes::widen(inL);
     const Quad inRD = Lanes::widen(inR);
     typename Lanes::Floats input = Lanes::narrow(Lanes::mul(
@@ -232,12 +249,12 @@ class revmodel::Stretch {
 
     typename Lanes::Floats netL = left_.processFour(input, offset, [&](std::size_t t) {
       if constexpr (!Steady) left_.setDamping(settings[t].damp, settings[t].dampComplement);
-    });
+    }, live);
     typename Lanes::Floats netR = right_.processFour(input, offset, [&](std::size_t t) {
       if constexpr (!Steady) right_.setDamping(settings[t].damp, settings[t].dampComplement);
-    });
-    netL = diffuserLeft_.processFour(netL, offset);
-    netR = diffuserRight_.processFour(netR, offset);
+    }, live);
+    netL = diffuserLeft_.processFour(netL, offset, live);
+    netR = diffuserRight_.processFour(netR, offset, live);
 
     // Left: netL * wetDirect + netR * wetCross + inL * dry; right the
     // mirror image.
@@ -252,9 +269,10 @@ class revmodel::Stretch {
     const typename Lanes::Floats sumsR = Lanes::narrow(Lanes::add(
         Lanes::add(Lanes::mul(netRD, wetDirectLanes), Lanes::mul(netLD, wetCrossLanes)),
         Lanes::mul(inRD, dryLanes)));
-    if (Lanes::signBits(Lanes::bitAnd(Lanes::finiteMask(sumsL), Lanes::finiteMask(sumsR))) != 0xF)
-        [[unlikely]] {
-      troubledFour(offset, settings, inL, inR, netL, netR, sumsL, sumsR);
+    const int liveBits = (1 << live) - 1;
+    if ((Lanes::signBits(Lanes::bitAnd(Lanes::finiteMask(sumsL), Lanes::finiteMask(sumsR))) &
+         liveBits) != liveBits) [[unlikely]] {
+      troubledFour(offset, settings, live, inL, inR, netL, netR, sumsL, sumsR);
       return;
     }
 
@@ -269,16 +287,18 @@ class revmodel::Stretch {
     typename Lanes::Floats outL;
     typename Lanes::Floats outR;
     if constexpr (Mix) {
-      outL = Lanes::narrow(Lanes::add(Lanes::widen(loadFour<Lanes>(outputL_ + at, step_)), wetL));
-      outR = Lanes::narrow(Lanes::add(Lanes::widen(loadFour<Lanes>(outputR_ + at, step_)), wetR));
+      outL = Lanes::narrow(
+          Lanes::add(Lanes::widen(loadFour<Lanes>(outputL_ + at, step_, live)), wetL));
+      outR = Lanes::narrow(
+          Lanes::add(Lanes::widen(loadFour<Lanes>(outputR_ + at, step_, live)), wetR));
     } else {
       Quad dryGain;
       laneSettings(settings, &FrameSettings::dryGain, dryGain);
       outL = Lanes::narrow(Lanes::add(wetL, Lanes::mul(dryGain, inLD)));
       outR = Lanes::narrow(Lanes::add(wetR, Lanes::mul(dryGain, inRD)));
     }
-    storeFour<Lanes>(outputL_ + at, step_, outL);
-    storeFour<Lanes>(outputR_ + at, step_, outR);
+    storeFour<Lanes>(outputL_ + at, step_, outL, live);
+    storeFour<Lanes>(outputR_ + at, step_, outR, live);
   }
 
   // Four frames of which one at least has a non-finite wet sum, taken
@@ -286,8 +306,10 @@ class revmodel::Stretch {
   // are dropped, and where the network itself overflowed it is cleared
   // and the frames after it run again from the cleared lines (what they
   // wrote into the lines before is cleared with the rest).
-  void troubledFour(int32_t offset, const FrameSettings* settings, typename Lanes::Floats inL, typename Lanes::Floats inR,
-                    typename Lanes::Floats netL, typename Lanes::Floats netR, typename Lanes::Floats sumsL, typename Lanes::Floats sumsR) {
+  void troubledFour(int32_t offset, const FrameSettings* settings, int32_t live,
+                    typename Lanes::Floats inL, typename Lanes::Floats inR,
+                    typename Lanes::Floats netL, typename Lanes::Floats netR,
+                    typename Lanes::Floats sumsL, typename Lanes::Floats sumsR) {
     alignas(16) float in[2][4];
     alignas(16) float net[2][4];
     alignas(16) float sums[2][4];
@@ -297,7 +319,8 @@ class revmodel::Stretch {
     Lanes::store(net[1], netR);
     Lanes::store(sums[0], sumsL);
     Lanes::store(sums[1], sumsR);
-    for (std::size_t t = 0; t < 4; ++t) {
+    const auto frames = static_cast<std::size_t>(live);
+    for (std::size_t t = 0; t < frames; ++t) {
       const int32_t at = offset + static_cast<int32_t>(t);
       const typename Lanes::Doubles inputD =
           Lanes::setDoubles(static_cast<double>(in[0][t]), static_cast<double>(in[1][t]));
@@ -310,7 +333,7 @@ class revmodel::Stretch {
       if (overflowed) clearNetwork();
       output(at, Lanes::zeroFloats(), inputD, settingsOf(settings, t));
       if (overflowed) {
-        for (std::size_t u = t + 1; u < 4; ++u) {
+        for (std::size_t u = t + 1; u < frames; ++u) {
           frame(offset + static_cast<int32_t>(u), settingsOf(settings, u));
         }
         return;

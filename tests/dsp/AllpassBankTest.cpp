@@ -30,7 +30,8 @@ struct PlainAllpass {
 struct Bank {
   explicit Bank(std::array<int32_t, AllpassBank::kAllpasses> lengths, float feedback = 0.5f) {
     for (int32_t i = 0; i < AllpassBank::kAllpasses; ++i) {
-      memory[static_cast<std::size_t>(i)].assign(static_cast<std::size_t>(lengths[static_cast<std::size_t>(i)]), 0.0f);
+      // 3 floats more: partial fours read and write back past a line's end.
+      memory[static_cast<std::size_t>(i)].assign(static_cast<std::size_t>(lengths[static_cast<std::size_t>(i)]) + 3, 0.0f);
       bank[i].setbuffer(memory[static_cast<std::size_t>(i)].data(), lengths[static_cast<std::size_t>(i)]);
       bank[i].setfeedback(feedback);
     }
@@ -40,10 +41,11 @@ struct Bank {
 };
 
 // Runs two banks over two signals: four frames of each bank at a time
-// where four fit before a wrap of either, else one frame of both at once.
+// where four fit before a wrap of either, else one frame of both at once
+// or, when `partial`, the frames left as a partial four of each.
 template <class Lanes>
 void runPair(Bank& a, Bank& b, const std::vector<float>& inA, const std::vector<float>& inB,
-             std::vector<float>& outA, std::vector<float>& outB) {
+             std::vector<float>& outA, std::vector<float>& outB, bool partial = false) {
   std::size_t done = 0;
   while (done < inA.size()) {
     const int32_t length = std::min({a.bank.framesToWrap(), b.bank.framesToWrap(),
@@ -59,6 +61,22 @@ void runPair(Bank& a, Bank& b, const std::vector<float>& inA, const std::vector<
         outA.push_back(Lanes::lane(fourA, t));
         outB.push_back(Lanes::lane(fourB, t));
       }
+    }
+    if (partial && k < length) {
+      const int32_t left = length - k;
+      float someA[4] = {};
+      float someB[4] = {};
+      for (int32_t t = 0; t < left; ++t) {
+        someA[t] = inA[done + static_cast<std::size_t>(k + t)];
+        someB[t] = inB[done + static_cast<std::size_t>(k + t)];
+      }
+      const auto partA = runA.processFour(Lanes::load(someA), k, left);
+      const auto partB = runB.processFour(Lanes::load(someB), k, left);
+      for (int t = 0; t < left; ++t) {
+        outA.push_back(Lanes::lane(partA, t));
+        outB.push_back(Lanes::lane(partB, t));
+      }
+      k = length;
     }
     for (; k < length; ++k) {
       const std::size_t at = done + static_cast<std::size_t>(k);
@@ -115,30 +133,34 @@ TYPED_TEST(AllpassBankLanes, FlushesTinyDelayedSamplesAndMuteClearsEveryLine) {
 TYPED_TEST(AllpassBankLanes, AnswerPlainFiltersBitForBit) {
   constexpr std::array<int32_t, 4> kLeft{556, 441, 341, 225};
   constexpr std::array<int32_t, 4> kRight{579, 464, 364, 248};
-  Bank a(kLeft);
-  Bank b(kRight);
-  std::array<std::array<PlainAllpass, 4>, 2> plain;
-  for (std::size_t i = 0; i < 4; ++i) {
-    plain[0][i].line.assign(static_cast<std::size_t>(kLeft[i]), 0.0f);
-    plain[1][i].line.assign(static_cast<std::size_t>(kRight[i]), 0.0f);
-  }
-  std::array<std::vector<float>, 2> in;
-  uint32_t seed = 99;
-  for (int i = 0; i < 5000; ++i) {
-    for (auto& channel : in) {
-      seed = seed * 1664525u + 1013904223u;
-      channel.push_back(i % 700 == 3 ? 1e-39f : static_cast<float>(static_cast<int32_t>(seed)) * 0x1p-31f);
+  for (const bool partial : {false, true}) {
+    Bank a(kLeft);
+    Bank b(kRight);
+    std::array<std::array<PlainAllpass, 4>, 2> plain;
+    for (std::size_t i = 0; i < 4; ++i) {
+      plain[0][i].line.assign(static_cast<std::size_t>(kLeft[i]), 0.0f);
+      plain[1][i].line.assign(static_cast<std::size_t>(kRight[i]), 0.0f);
     }
-  }
-  std::vector<float> outA, outB;
-  runPair<TypeParam>(a, b, in[0], in[1], outA, outB);
-  for (std::size_t t = 0; t < in[0].size(); ++t) {
-    float expected[2] = {in[0][t], in[1][t]};
-    for (std::size_t ch = 0; ch < 2; ++ch) {
-      for (PlainAllpass& f : plain[ch]) expected[ch] = f.process(expected[ch], 0.5f);
+    std::array<std::vector<float>, 2> in;
+    uint32_t seed = 99;
+    for (int i = 0; i < 5000; ++i) {
+      for (auto& channel : in) {
+        seed = seed * 1664525u + 1013904223u;
+        channel.push_back(i % 700 == 3 ? 1e-39f : static_cast<float>(static_cast<int32_t>(seed)) * 0x1p-31f);
+      }
     }
-    ASSERT_EQ(std::bit_cast<uint32_t>(outA[t]), std::bit_cast<uint32_t>(expected[0])) << t;
-    ASSERT_EQ(std::bit_cast<uint32_t>(outB[t]), std::bit_cast<uint32_t>(expected[1])) << t;
+    std::vector<float> outA, outB;
+    runPair<TypeParam>(a, b, in[0], in[1], outA, outB, partial);
+    for (std::size_t t = 0; t < in[0].size(); ++t) {
+      float expected[2] = {in[0][t], in[1][t]};
+      for (std::size_t ch = 0; ch < 2; ++ch) {
+        for (PlainAllpass& f : plain[ch]) expected[ch] = f.process(expected[ch], 0.5f);
+      }
+      ASSERT_EQ(std::bit_cast<uint32_t>(outA[t]), std::bit_cast<uint32_t>(expected[0])) << t;
+      ASSERT_EQ(std::bit_cast<uint32_t>(outB[t]), std::bit_cast<uint32_t>(expected[1])) << t;
+    }
+    // Past each line's end the cells were written back as they were.
+    for (const auto& line : a.memory) EXPECT_EQ(line[line.size() - 1], 0.0f);
   }
 }
 

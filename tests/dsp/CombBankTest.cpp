@@ -36,13 +36,15 @@ class Bank {
  public:
   explicit Bank(std::array<int32_t, CombBank::kCombs> lengths) {
     for (std::size_t i = 0; i < CombBank::kCombs; ++i) {
-      memory[i].assign(static_cast<std::size_t>(lengths[i]), 0.0f);
+      // 3 floats more: partial fours read and write back past a line's end.
+      memory[i].assign(static_cast<std::size_t>(lengths[i]) + 3, 0.0f);
       bank.setbuffer(static_cast<int32_t>(i), memory[i].data(), lengths[i]);
     }
   }
 
   // Runs `input` in runs of at most `longest` frames, four at a time
-  // where four fit, and answers the sums.
+  // where four fit, the rest one by one or, with an even `longest`, as a
+  // partial four; answers the sums.
   template <class Lanes>
   std::vector<float> run(const std::vector<float>& input, int32_t longest) {
     std::vector<float> out;
@@ -56,6 +58,14 @@ class Bank {
         const auto four = run.processFour(Lanes::load(&input[done + static_cast<std::size_t>(k)]),
                                           k, [](std::size_t) {});
         for (int t = 0; t < 4; ++t) out.push_back(Lanes::lane(four, t));
+      }
+      if (k < length && longest % 2 == 0) {
+        const int32_t left = length - k;
+        float some[4] = {};
+        for (int32_t t = 0; t < left; ++t) some[t] = input[done + static_cast<std::size_t>(k + t)];
+        const auto part = run.processFour(Lanes::load(some), k, [](std::size_t) {}, left);
+        for (int t = 0; t < left; ++t) out.push_back(Lanes::lane(part, t));
+        k = length;
       }
       for (; k < length; ++k) out.push_back(run.process(input[done + static_cast<std::size_t>(k)], k));
       run.finish();

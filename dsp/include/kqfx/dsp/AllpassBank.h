@@ -20,6 +20,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "kqfx/dsp/LaneMasks.h"
 #include "kqfx/dsp/Lanes.h"
 
 namespace kqfx {
@@ -97,13 +98,19 @@ class AllpassBank {
 
     // Frames `offset` to `offset` + 3 through the four filters, lane t
     // frame t. Every line is longer than four frames, so the four cells a
-    // filter reads hold samples written before these frames.
-    Floats processFour(Floats input, int32_t offset) {
+    // filter reads hold samples written before these frames. With
+    // `frames` below 4 only the first `frames` frames run: the cells of
+    // the others are read and written back as they were, so the owner's
+    // memory must hold 3 floats more after the last line.
+    Floats processFour(Floats input, int32_t offset, int32_t frames = 4) {
       for (std::size_t i = 0; i < kAllpasses; ++i) {
         float* cells = cells_[i] + offset;
-        const Floats delayed = Lanes::flushSubnormals(Lanes::load(cells));
-        Lanes::store(cells, Lanes::narrow(Lanes::add(
-                                Lanes::widen(input), Lanes::mul(Lanes::widen(delayed), feedbackLanes_[i]))));
+        const Floats held = Lanes::load(cells);
+        const Floats delayed = Lanes::flushSubnormals(held);
+        Floats written = Lanes::narrow(Lanes::add(
+            Lanes::widen(input), Lanes::mul(Lanes::widen(delayed), feedbackLanes_[i])));
+        if (frames < 4) written = blend<Lanes>(firstLanes<Lanes>(frames), written, held);
+        Lanes::store(cells, written);
         input = Lanes::sub(delayed, input);
       }
       return input;

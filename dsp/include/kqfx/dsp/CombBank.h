@@ -24,6 +24,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "kqfx/dsp/LaneMasks.h"
 #include "kqfx/dsp/Lanes.h"
 
 namespace kqfx {
@@ -168,11 +169,19 @@ class CombBank {
     // turned comb by comb for the lowpass recursion, whose frames follow
     // one another. `beforeFrame(t)` runs before frame t's lowpass step (a
     // damping that changes from frame to frame is set there).
+    //
+    // With `frames` below 4 only the first `frames` frames run (the last
+    // before a wrap or the end of the caller's frames): the cells of the
+    // others are read and written back as they were, so the owner's
+    // memory must hold 3 floats more after the last line.
     template <class BeforeFrame>
-    Floats processFour(Floats inputs, int32_t offset, BeforeFrame&& beforeFrame) {
+    Floats processFour(Floats inputs, int32_t offset, BeforeFrame&& beforeFrame,
+                       int32_t frames = 4) {
+      Floats held[kCombs];
       Floats line[kCombs];
       for (std::size_t i = 0; i < kCombs; ++i) {
-        line[i] = Lanes::flushSubnormals(Lanes::load(cells_[i] + offset));
+        held[i] = Lanes::load(cells_[i] + offset);
+        line[i] = Lanes::flushSubnormals(held[i]);
       }
       Floats sum = Lanes::zeroFloats();
       for (const Floats& samples : line) sum = Lanes::add(sum, samples);
@@ -184,12 +193,19 @@ class CombBank {
       Lanes::transpose(high[0], high[1], high[2], high[3]);
       alignas(16) float input[4];
       Lanes::store(input, inputs);
-      for (std::size_t t = 0; t < 4; ++t) {
+      for (std::size_t t = 0; t < static_cast<std::size_t>(frames); ++t) {
         beforeFrame(t);
         step(low[t], high[t], input[t], low[t], high[t]);
       }
       Lanes::transpose(low[0], low[1], low[2], low[3]);
       Lanes::transpose(high[0], high[1], high[2], high[3]);
+      if (frames < 4) {
+        const Floats run = firstLanes<Lanes>(frames);
+        for (std::size_t i = 0; i < 4; ++i) {
+          low[i] = blend<Lanes>(run, low[i], held[i]);
+          high[i] = blend<Lanes>(run, high[i], held[i + 4]);
+        }
+      }
       for (std::size_t i = 0; i < 4; ++i) {
         Lanes::store(cells_[i] + offset, low[i]);
         Lanes::store(cells_[i + 4] + offset, high[i]);
