@@ -4,13 +4,6 @@
 
 namespace kqfx {
 
-void comb::setbuffer(float* memory, int32_t size) {
-  buffer = memory;
-  length = size;
-}
-
-void comb::mute() { std::fill(buffer, buffer + length, 0.0f); }
-
 void comb::setdamp(float value) {
   damp = value;
   dampComplement = static_cast<float>(1.0 - static_cast<double>(value));
@@ -25,14 +18,12 @@ void CombBank::setdamp(float value) {
 }
 
 void CombBank::mute() {
-  for (comb& c : combs) c.mute();
+  for (std::size_t i = 0; i < kCombs; ++i) std::fill(start[i], end[i], 0.0f);
 }
 
 void CombBank::clear() {
-  for (comb& c : combs) {
-    c.mute();
-    c.lowpassState = 0.0f;
-  }
+  mute();
+  lowpassState.fill(0.0f);
 }
 
 }  // namespace kqfx

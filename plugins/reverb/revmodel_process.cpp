@@ -187,7 +187,10 @@ class revmodel::Stretch {
       }
       four<false>(offset, settings, 4);
     }
-    if (offset < frames) {
+    // One frame alone costs less than a four; two or three share one.
+    if (offset + 1 == frames) {
+      frame(offset, Steady ? steady_ : nextFrame(offset));
+    } else if (offset < frames) {
       const int32_t live = frames - offset;
       FrameSettings settings[4];
       if constexpr (!Steady) {

@@ -12,8 +12,10 @@
 //
 // Set-up (setbuffer, setfeedback, setdamp, mute) is apart from the
 // per-frame step, which runs through a Run: a stretch of frames up to the
-// next wrap of any line, its state held in registers. The delay memory
-// belongs to the owner; the combs only point into it.
+// next wrap of any line, its state held in registers. Each comb's
+// settings are a `comb`; the bank keeps the eight lines' positions and
+// lowpass states side by side, so a run loads them at once. The delay
+// memory belongs to the owner; the bank only points into it.
 //
 // Threads: as the owner (set-up before audio starts or on the audio
 // thread, processing on the audio thread); nothing allocates, locks or
@@ -29,17 +31,13 @@
 
 namespace kqfx {
 
-// One comb of the bank: its settings, lowpass state and delay line.
+// The settings of one comb of the bank.
 class comb {
  public:
   comb() = default;
   comb(const comb&) = delete;
   comb& operator=(const comb&) = delete;
 
-  // Attaches `size` floats of delay memory; the position stays.
-  void setbuffer(float* memory, int32_t size);
-  // Zeroes the delay memory; lowpass state and position stay.
-  void mute();
   // `damp` weighs the previous lowpass state, 1 - `damp` the new sample.
   void setdamp(float value);
   float getdamp() const { return damp; }
@@ -49,12 +47,8 @@ class comb {
  private:
   friend class CombBank;
   float feedback = 0.0f;
-  float lowpassState = 0.0f;
   float damp = 0.0f;
   float dampComplement = 1.0f;
-  float* buffer = nullptr;
-  int32_t length = 0;
-  int32_t position = 0;
 };
 
 class CombBank {
@@ -67,9 +61,13 @@ class CombBank {
 
   const comb& operator[](int32_t index) const { return combs[static_cast<std::size_t>(index)]; }
 
-  // Attaches `size` floats of delay memory to comb `index`.
+  // Attaches `size` floats of delay memory to comb `index`, read and
+  // written from its start on.
   void setbuffer(int32_t index, float* memory, int32_t size) {
-    combs[static_cast<std::size_t>(index)].setbuffer(memory, size);
+    const auto i = static_cast<std::size_t>(index);
+    start[i] = memory;
+    end[i] = memory + size;
+    cursor[i] = memory;
   }
   // Every comb, in comb order.
   void setfeedback(float value);
@@ -87,15 +85,15 @@ class CombBank {
   // Frames that can run from the current positions before a line wraps:
   // at least 1.
   int32_t framesToWrap() const {
-    int32_t frames = combs[0].length - combs[0].position;
-    for (const comb& c : combs) frames = std::min(frames, c.length - c.position);
-    return frames;
+    std::ptrdiff_t frames = end[0] - cursor[0];
+    for (std::size_t i = 1; i < kCombs; ++i) frames = std::min(frames, end[i] - cursor[i]);
+    return static_cast<int32_t>(frames);
   }
   // Moves every position on by `frames`, at most framesToWrap().
   void advance(int32_t frames) {
-    for (comb& c : combs) {
-      c.position += frames;
-      if (c.position == c.length) c.position = 0;
+    for (std::size_t i = 0; i < kCombs; ++i) {
+      cursor[i] += frames;
+      if (cursor[i] == end[i]) cursor[i] = start[i];
     }
   }
 
@@ -110,7 +108,7 @@ class CombBank {
     using Quad = typename Lanes::Quad;
 
     explicit Run(CombBank& bank) : bank_(bank) {
-      for (std::size_t i = 0; i < kCombs; ++i) cells_[i] = bank.combs[i].buffer + bank.combs[i].position;
+      cells_ = bank.cursor;
       setDamping(bank.getdamp(), bank.getdampcomplement());
       feedback_ = Lanes::broadcast(static_cast<double>(bank.combs[0].feedback));
       reloadState();
@@ -126,17 +124,12 @@ class CombBank {
     }
     // After the bank was cleared.
     void reloadState() {
-      const std::array<comb, kCombs>& c = bank_.combs;
-      stateLow_ = Lanes::widen(Lanes::setFloats(c[0].lowpassState, c[1].lowpassState,
-                                                c[2].lowpassState, c[3].lowpassState));
-      stateHigh_ = Lanes::widen(Lanes::setFloats(c[4].lowpassState, c[5].lowpassState,
-                                                 c[6].lowpassState, c[7].lowpassState));
+      stateLow_ = Lanes::widen(Lanes::load(bank_.lowpassState.data()));
+      stateHigh_ = Lanes::widen(Lanes::load(bank_.lowpassState.data() + 4));
     }
     void finish() {
-      alignas(16) float state[kCombs];
-      Lanes::store(state, Lanes::narrow(stateLow_));
-      Lanes::store(state + 4, Lanes::narrow(stateHigh_));
-      for (std::size_t i = 0; i < kCombs; ++i) bank_.combs[i].lowpassState = state[i];
+      Lanes::store(bank_.lowpassState.data(), Lanes::narrow(stateLow_));
+      Lanes::store(bank_.lowpassState.data() + 4, Lanes::narrow(stateHigh_));
     }
 
     // One frame of all eight combs fed with `input`, `offset` frames after
@@ -238,6 +231,10 @@ class CombBank {
 
  private:
   std::array<comb, kCombs> combs;
+  std::array<float, kCombs> lowpassState{};
+  std::array<float*, kCombs> cursor{};
+  std::array<float*, kCombs> start{};
+  std::array<float*, kCombs> end{};
 };
 
 }  // namespace kqfx
