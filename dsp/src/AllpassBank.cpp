@@ -4,15 +4,8 @@
 
 namespace kqfx {
 
-void allpass::setbuffer(float* memory, int32_t size) {
-  buffer = memory;
-  length = size;
-}
-
-void allpass::mute() { std::fill(buffer, buffer + length, 0.0f); }
-
 void AllpassBank::mute() {
-  for (allpass& f : filters) f.mute();
+  for (std::size_t i = 0; i < kAllpasses; ++i) std::fill(start[i], end[i], 0.0f);
 }
 
 }  // namespace kqfx

@@ -32,9 +32,9 @@ revmodel::revmodel() {
   }
   for (int32_t i = 0; i < kAllpasses; ++i) {
     const int32_t length = kAllpassLengths[static_cast<std::size_t>(i)];
-    allpassesLeft[i].setbuffer(next, length);
+    allpassesLeft.setbuffer(i, next, length);
     next += length;
-    allpassesRight[i].setbuffer(next, length + kStereoSpread);
+    allpassesRight.setbuffer(i, next, length + kStereoSpread);
     next += length + kStereoSpread;
   }
   for (int32_t i = 0; i < kAllpasses; ++i) {

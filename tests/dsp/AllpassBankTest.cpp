@@ -32,7 +32,7 @@ struct Bank {
     for (int32_t i = 0; i < AllpassBank::kAllpasses; ++i) {
       // 3 floats more: partial fours read and write back past a line's end.
       memory[static_cast<std::size_t>(i)].assign(static_cast<std::size_t>(lengths[static_cast<std::size_t>(i)]) + 3, 0.0f);
-      bank[i].setbuffer(memory[static_cast<std::size_t>(i)].data(), lengths[static_cast<std::size_t>(i)]);
+      bank.setbuffer(i, memory[static_cast<std::size_t>(i)].data(), lengths[static_cast<std::size_t>(i)]);
       bank[i].setfeedback(feedback);
     }
   }

@@ -8,8 +8,9 @@
 // Set-up (setbuffer, setfeedback, mute) is apart from the per-frame step,
 // which runs through a Run: a stretch of frames up to the next wrap of any
 // line, four frames at a time, or one frame of two banks (the two channels
-// of a stereo network) side by side. The delay memory belongs to the
-// owner; the filters only point into it.
+// of a stereo network) side by side. Each filter's feedback is an
+// `allpass`; the bank keeps the four lines' positions side by side. The
+// delay memory belongs to the owner; the bank only points into it.
 //
 // Threads: as the owner (set-up before audio starts or on the audio
 // thread, processing on the audio thread); nothing allocates, locks or
@@ -25,26 +26,19 @@
 
 namespace kqfx {
 
-// One allpass of the bank: its feedback and delay line.
+// The setting of one allpass of the bank.
 class allpass {
  public:
   allpass() = default;
   allpass(const allpass&) = delete;
   allpass& operator=(const allpass&) = delete;
 
-  // Attaches `size` floats of delay memory; the position stays.
-  void setbuffer(float* memory, int32_t size);
-  // Zeroes the delay memory; the position stays.
-  void mute();
   void setfeedback(float value) { feedback = value; }
   float getfeedback() const { return feedback; }
 
  private:
   friend class AllpassBank;
   float feedback = 0.0f;
-  float* buffer = nullptr;
-  int32_t length = 0;
-  int32_t position = 0;
 };
 
 class AllpassBank {
@@ -59,21 +53,29 @@ class AllpassBank {
   allpass& operator[](int32_t index) { return filters[static_cast<std::size_t>(index)]; }
   const allpass& operator[](int32_t index) const { return filters[static_cast<std::size_t>(index)]; }
 
+  // Attaches `size` floats of delay memory to filter `index`, read and
+  // written from its start on.
+  void setbuffer(int32_t index, float* memory, int32_t size) {
+    const auto i = static_cast<std::size_t>(index);
+    start[i] = memory;
+    end[i] = memory + size;
+    cursor[i] = memory;
+  }
   // Zeroes every delay line; the positions stay.
   void mute();
 
   // Frames that can run from the current positions before a line wraps:
   // at least 1.
   int32_t framesToWrap() const {
-    int32_t frames = filters[0].length - filters[0].position;
-    for (const allpass& f : filters) frames = std::min(frames, f.length - f.position);
-    return frames;
+    std::ptrdiff_t frames = end[0] - cursor[0];
+    for (std::size_t i = 1; i < kAllpasses; ++i) frames = std::min(frames, end[i] - cursor[i]);
+    return static_cast<int32_t>(frames);
   }
   // Moves every position on by `frames`, at most framesToWrap().
   void advance(int32_t frames) {
-    for (allpass& f : filters) {
-      f.position += frames;
-      if (f.position == f.length) f.position = 0;
+    for (std::size_t i = 0; i < kAllpasses; ++i) {
+      cursor[i] += frames;
+      if (cursor[i] == end[i]) cursor[i] = start[i];
     }
   }
 
@@ -85,11 +87,9 @@ class AllpassBank {
     using Doubles = typename Lanes::Doubles;
     using Quad = typename Lanes::Quad;
 
-    explicit Run(const AllpassBank& bank) {
+    explicit Run(const AllpassBank& bank) : cells_(bank.cursor) {
       for (std::size_t i = 0; i < kAllpasses; ++i) {
-        const allpass& f = bank.filters[i];
-        cells_[i] = f.buffer + f.position;
-        feedback_[i] = static_cast<double>(f.feedback);
+        feedback_[i] = static_cast<double>(bank.filters[i].feedback);
         feedbackLanes_[i] = Lanes::broadcast(feedback_[i]);
       }
     }
@@ -142,6 +142,9 @@ class AllpassBank {
 
  private:
   std::array<allpass, kAllpasses> filters;
+  std::array<float*, kAllpasses> cursor{};
+  std::array<float*, kAllpasses> start{};
+  std::array<float*, kAllpasses> end{};
 };
 
 }  // namespace kqfx
