@@ -160,13 +160,11 @@ struct revmodel::Gains {
 
 // The frames of one stretch: at most framesToWrap(), so every line is read
 // and written at its position plus the frame's offset. They run four at a
-// time, and the last few one by one. Unless Steady, each frame ticks the
-// dry, depth and brightness smoothers in this order and reads them, and a
-// change of brightness changes the comb damping; the ticks of four frames
-// are taken before the four are processed, which changes nothing, as the
-// audio never feeds back into the smoothers. Every other field a frame
-// reads stays as it is through the block (the brightness works out every
-// other derived value afresh, to the same bits), so it is read once here.
+// time, the last two or three as a partial four, a last single one alone.
+// Unless Steady, each frame reads its dry level, depth and brightness from
+// the controls, and a change of brightness changes the comb damping; the
+// values of four frames are read before the four are processed, which
+// changes nothing, as the audio never feeds back into the controls.
 template <class Lanes, bool Mix, bool Steady>
 class revmodel::Stretch {
   using Quad = typename Lanes::Quad;
