@@ -155,8 +155,6 @@ class revmodel {
   // The frames between two wraps of any delay line.
   template <class Lanes, bool Mix, bool Steady>
   class Stretch;
-  template <class Lanes>
-  struct Gains;
   int32_t framesToWrap() const;
   void advance(int32_t frames);
   static float scaleDamp(float value);

@@ -138,26 +138,6 @@ void storeFour(float* samples, std::ptrdiff_t step, typename Lanes::Floats value
 
 }  // namespace
 
-// The engine's gains as a call's frames read them, in double.
-template <class Lanes>
-struct revmodel::Gains {
-  explicit Gains(const revmodel& engine)
-      : compressor(engine.compthreshold, engine.compceiling),
-        inputScale(static_cast<double>(engine.inputScale)),
-        inputTrim(static_cast<double>(engine.inputTrim)),
-        wetDirect(static_cast<double>(engine.wetDirect)),
-        wetCross(static_cast<double>(engine.wetCross)),
-        dry(static_cast<double>(engine.dry)),
-        outputMakeup(static_cast<double>(engine.outputMakeup)) {}
-  DumbCompressLanes<Lanes> compressor;
-  double inputScale;
-  double inputTrim;
-  double wetDirect;
-  double wetCross;
-  double dry;
-  double outputMakeup;
-};
-
 // The frames of one stretch: at most framesToWrap(), so every line is read
 // and written at its position plus the frame's offset. They run four at a
 // time, the last two or three as a partial four, a last single one alone.
@@ -171,8 +151,7 @@ class revmodel::Stretch {
 
  public:
   // `first`: the stretch's first frame among the frames of `controls`.
-  Stretch(revmodel& engine, const Gains<Lanes>& gains, const FrameSettings& steady,
-          const Controls& controls, int32_t first)
+  Stretch(revmodel& engine, const FrameSettings& steady, const Controls& controls, int32_t first)
       : engine_(engine),
         steady_(steady),
         controls_(controls),
@@ -181,7 +160,13 @@ class revmodel::Stretch {
         right_(engine.combsRight),
         diffuserLeft_(engine.allpassesLeft),
         diffuserRight_(engine.allpassesRight),
-        gains_(gains) {}
+        compressor_(engine.compthreshold, engine.compceiling),
+        inputScale_(static_cast<double>(engine.inputScale)),
+        inputTrim_(static_cast<double>(engine.inputTrim)),
+        wetDirect_(static_cast<double>(engine.wetDirect)),
+        wetCross_(static_cast<double>(engine.wetCross)),
+        dry_(static_cast<double>(engine.dry)),
+        outputMakeup_(static_cast<double>(engine.outputMakeup)) {}
   Stretch(const Stretch&) = delete;
   Stretch& operator=(const Stretch&) = delete;
 
@@ -257,8 +242,8 @@ class revmodel::Stretch {
     const Quad inLD = Lanes::widen(inL);
     const Quad inRD = Lanes::widen(inR);
     typename Lanes::Floats input = Lanes::narrow(Lanes::mul(
-        Lanes::mul(Lanes::add(inLD, inRD), Lanes::broadcast(gains_.inputScale)),
-        Lanes::broadcast(gains_.inputTrim)));
+        Lanes::mul(Lanes::add(inLD, inRD), Lanes::broadcast(inputScale_)),
+        Lanes::broadcast(inputTrim_)));
     // A NaN or infinite input sample never enters the delay lines: it would
     // circulate there for ever. The network hears silence instead.
     input = Lanes::bitAnd(input, Lanes::finiteMask(input));
@@ -276,9 +261,9 @@ class revmodel::Stretch {
     // mirror image.
     const Quad netLD = Lanes::widen(netL);
     const Quad netRD = Lanes::widen(netR);
-    const Quad wetDirectLanes = Lanes::broadcast(gains_.wetDirect);
-    const Quad wetCrossLanes = Lanes::broadcast(gains_.wetCross);
-    const Quad dryLanes = Lanes::broadcast(gains_.dry);
+    const Quad wetDirectLanes = Lanes::broadcast(wetDirect_);
+    const Quad wetCrossLanes = Lanes::broadcast(wetCross_);
+    const Quad dryLanes = Lanes::broadcast(dry_);
     const typename Lanes::Floats sumsL = Lanes::narrow(Lanes::add(
         Lanes::add(Lanes::mul(netLD, wetDirectLanes), Lanes::mul(netRD, wetCrossLanes)),
         Lanes::mul(inLD, dryLanes)));
@@ -295,11 +280,11 @@ class revmodel::Stretch {
     // wet = compressed * depth * make-up, in double.
     Quad depth;
     laneSettings(settings, &FrameSettings::depth, depth);
-    const Quad makeup = Lanes::broadcast(gains_.outputMakeup);
+    const Quad makeup = Lanes::broadcast(outputMakeup_);
     const Quad wetL =
-        Lanes::mul(Lanes::mul(Lanes::widen(gains_.compressor.apply(sumsL)), depth), makeup);
+        Lanes::mul(Lanes::mul(Lanes::widen(compressor_.apply(sumsL)), depth), makeup);
     const Quad wetR =
-        Lanes::mul(Lanes::mul(Lanes::widen(gains_.compressor.apply(sumsR)), depth), makeup);
+        Lanes::mul(Lanes::mul(Lanes::widen(compressor_.apply(sumsR)), depth), makeup);
     typename Lanes::Floats outL;
     typename Lanes::Floats outR;
     if constexpr (Mix) {
@@ -375,7 +360,7 @@ class revmodel::Stretch {
     const float inL = inputL_[at];
     const float inR = inputR_[at];
     float input = static_cast<float>(
-        ((static_cast<double>(inL) + static_cast<double>(inR)) * gains_.inputScale) * gains_.inputTrim);
+        ((static_cast<double>(inL) + static_cast<double>(inR)) * inputScale_) * inputTrim_);
     if (!std::isfinite(input)) [[unlikely]] {
       input = 0.0f;
     }
@@ -390,9 +375,9 @@ class revmodel::Stretch {
     const typename Lanes::Doubles crossed = Lanes::swap(netD);
     const typename Lanes::Doubles inputD = Lanes::setDoubles(static_cast<double>(inL), static_cast<double>(inR));
     const typename Lanes::Doubles sumsD =
-        Lanes::add(Lanes::add(Lanes::mul(netD, Lanes::splatDoubles(gains_.wetDirect)),
-                              Lanes::mul(crossed, Lanes::splatDoubles(gains_.wetCross))),
-                   Lanes::mul(inputD, Lanes::splatDoubles(gains_.dry)));
+        Lanes::add(Lanes::add(Lanes::mul(netD, Lanes::splatDoubles(wetDirect_)),
+                              Lanes::mul(crossed, Lanes::splatDoubles(wetCross_))),
+                   Lanes::mul(inputD, Lanes::splatDoubles(dry_)));
     typename Lanes::Floats sums = Lanes::narrow(sumsD);
     if ((Lanes::signBits(Lanes::finiteMask(sums)) & 3) != 3) [[unlikely]] {
       // A non-finite sum from the input's own term or from the gains is
@@ -410,9 +395,9 @@ class revmodel::Stretch {
   void output(int32_t offset, typename Lanes::Floats sums, typename Lanes::Doubles inputD, const FrameSettings& s) {
     const std::ptrdiff_t at = offset * step_;
     const typename Lanes::Doubles wetPair =
-        Lanes::mul(Lanes::mul(Lanes::widenLow(gains_.compressor.apply(sums)),
+        Lanes::mul(Lanes::mul(Lanes::widenLow(compressor_.apply(sums)),
                               Lanes::splatDoubles(static_cast<double>(s.depth))),
-                   Lanes::splatDoubles(gains_.outputMakeup));
+                   Lanes::splatDoubles(outputMakeup_));
     typename Lanes::Floats out;
     if constexpr (Mix) {
       const typename Lanes::Floats before = Lanes::interleaveLow(Lanes::loadFirst(outputL_ + at), Lanes::loadFirst(outputR_ + at));
@@ -433,7 +418,13 @@ class revmodel::Stretch {
   CombBank::Run<Lanes> right_;
   AllpassBank::Run<Lanes> diffuserLeft_;
   AllpassBank::Run<Lanes> diffuserRight_;
-  const Gains<Lanes>& gains_;
+  DumbCompressLanes<Lanes> compressor_;
+  double inputScale_;
+  double inputTrim_;
+  double wetDirect_;
+  double wetCross_;
+  double dry_;
+  double outputMakeup_;
   const float* inputL_ = nullptr;
   const float* inputR_ = nullptr;
   float* outputL_ = nullptr;
@@ -459,18 +450,14 @@ void revmodel::runBlock(const float* inputL, const float* inputR, float* outputL
     settings.dampComplement = combsLeft.getdampcomplement();
   }
 
-  // Read once for the whole call: the fields they come from never change
-  // bits during it (the brightness works every derived value out afresh,
-  // to the same bits).
-  const Gains<Lanes> gains(*this);
   for (int32_t done = 0; done < frames;) {
     const int32_t length = std::min(frames - done, framesToWrap());
     const std::ptrdiff_t at = done * step;
     if (steady) {
-      Stretch<Lanes, Mix, true>(*this, gains, settings, controls, done)
+      Stretch<Lanes, Mix, true>(*this, settings, controls, done)
           .run(inputL + at, inputR + at, outputL + at, outputR + at, length, step);
     } else {
-      Stretch<Lanes, Mix, false>(*this, gains, settings, controls, done)
+      Stretch<Lanes, Mix, false>(*this, settings, controls, done)
           .run(inputL + at, inputR + at, outputL + at, outputR + at, length, step);
     }
     advance(length);
