@@ -56,17 +56,5 @@ TEST(DcRemover, AnOverflowingResultDoesNotStick) {
   EXPECT_EQ(dc.removeDC(0.5f, 0, 3), 0.5f);
 }
 
-TEST(SaturatingFrameCount, StopsAtItsLargestValue) {
-  SaturatingFrameCount count;
-  EXPECT_EQ(count.next(), 1);
-  EXPECT_EQ(count.next(), 2);
-  count.restart();
-  EXPECT_EQ(count.next(), 1);
-  SaturatingFrameCount late(INT32_MAX - 1);
-  EXPECT_EQ(late.next(), INT32_MAX);
-  EXPECT_EQ(late.next(), INT32_MAX);
-  EXPECT_EQ(late.value(), INT32_MAX);
-}
-
 }  // namespace
 }  // namespace kqfx

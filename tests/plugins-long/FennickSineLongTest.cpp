@@ -10,8 +10,8 @@
 #include <cmath>
 #include <cstdint>
 
-#include "../../plugins/distortion/FastSine.h"
-#include "../../plugins/distortion/ShaperCurves.h"
+#include "kqfx/dsp/FastSine.h"
+#include "kqfx/dsp/ShaperCurves.h"
 
 namespace kqfx {
 namespace {

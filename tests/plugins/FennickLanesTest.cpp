@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "TestPlugins.h"
-#include "distortion/BufferOverlap.h"
-#include "distortion/FastSine.h"
-#include "distortion/ShaperLanes.h"
+#include "kqfx/plugin/ChannelLayout.h"
+#include "kqfx/dsp/FastSine.h"
+#include "kqfx/dsp/ShaperLanes.h"
 #include "kqfx/dsp/DcRemover.h"
 #include "kqfx/dsp/GainLaw.h"
 #include "kqfx/dsp/SignalHelpers.h"
@@ -165,27 +165,27 @@ TEST(ShaperLanesTest, EveryCurveInLanesIsTheOneSampleCurve) {
   expectEveryCurveMatchesOneSample<ScalarLanes>();
 }
 
-TEST(BufferOverlapTest, ShapingAheadOnlyWhereFrameOrderCannotShow) {
+TEST(ChannelLayoutTest, ReadingAheadOnlyWhereFrameOrderCannotShow) {
   std::vector<float> memory(64);
   float* a = memory.data();
   float* b = a + 16;
   float* c = a + 32;
   float* d = a + 48;
-  EXPECT_TRUE(shapesAhead(a, b, c, d, 16));  // four separate buffers
-  EXPECT_TRUE(shapesAhead(a, b, a, b, 16));  // each channel in place
-  EXPECT_TRUE(shapesAhead(a, a, c, d, 16));  // one input for both
-  EXPECT_TRUE(shapesAhead(a, b, c, c, 16));  // one output for both
-  EXPECT_TRUE(shapesAhead(a, b, c, a, 16));  // the right output on the left input
-  EXPECT_TRUE(shapesAhead(a, b, a, a, 16));  // both outputs on the left input
+  EXPECT_TRUE(readAheadSafe(a, b, c, d, 16));  // four separate buffers
+  EXPECT_TRUE(readAheadSafe(a, b, a, b, 16));  // each channel in place
+  EXPECT_TRUE(readAheadSafe(a, a, c, d, 16));  // one input for both
+  EXPECT_TRUE(readAheadSafe(a, b, c, c, 16));  // one output for both
+  EXPECT_TRUE(readAheadSafe(a, b, c, a, 16));  // the right output on the left input
+  EXPECT_TRUE(readAheadSafe(a, b, a, a, 16));  // both outputs on the left input
   // The left output is the right input: each right sample must be read
   // after its frame's left one is written.
-  EXPECT_FALSE(shapesAhead(a, c, c, d, 16));
-  EXPECT_FALSE(shapesAhead(a, b, b, a, 16));
-  EXPECT_FALSE(shapesAhead(a, a, a, a, 16));
+  EXPECT_FALSE(readAheadSafe(a, c, c, d, 16));
+  EXPECT_FALSE(readAheadSafe(a, b, b, a, 16));
+  EXPECT_FALSE(readAheadSafe(a, a, a, a, 16));
   // Buffers overlapping at an offset.
-  EXPECT_FALSE(shapesAhead(a, b, a + 1, d, 16));
-  EXPECT_FALSE(shapesAhead(a, b, c, b + 15, 16));
-  EXPECT_TRUE(shapesAhead(a, b, c, b + 16, 16));
+  EXPECT_FALSE(readAheadSafe(a, b, a + 1, d, 16));
+  EXPECT_FALSE(readAheadSafe(a, b, c, b + 15, 16));
+  EXPECT_TRUE(readAheadSafe(a, b, c, b + 16, 16));
 }
 
 // The whole effect through its shared object against the frame-by-frame

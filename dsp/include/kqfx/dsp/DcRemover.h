@@ -55,22 +55,4 @@ class DcRemover {
   std::array<DcFilter, kChannels> memory_{};
 };
 
-// A frame counter that stops at its largest value instead of wrapping, so
-// that filters keyed on it keep running after 2^31 frames.
-class SaturatingFrameCount {
- public:
-  explicit SaturatingFrameCount(int32_t start = 0) : count_(start) {}
-  int32_t next() {
-    if (count_ < INT32_MAX) ++count_;
-    return count_;
-  }
-  // Stands for n calls of next() (n >= 0).
-  void advance(int32_t n) { count_ = count_ > INT32_MAX - n ? INT32_MAX : count_ + n; }
-  void restart() { count_ = 0; }
-  int32_t value() const { return count_; }
-
- private:
-  int32_t count_ = 0;
-};
-
 }  // namespace kqfx

@@ -23,10 +23,13 @@
 //   the third part adds an absolute 2^-95 at most. Lanes with n != 0 and |r| < 2^-24
 //   (a within 2^-24 of a multiple of pi other than 0) fall back, so the
 //   absolute part stays below 2^-70 |r|; with n = 0, r = a exactly.
+//   When every lane's |a| <= 1.6 the reduction is skipped: r = a, as n = 0
+//   would give, and the polynomial's range already covers it.
 // - sin(r) on |r| <= 1.6 by its Taylor polynomial to degree 19: the first
 //   omitted term is below 1.6^21 / 21! < 2^-51 relative to sin(r); the
-//   rounded coefficients and Horner's roundings (the bracket stays within
-//   0.57..1) add a few 2^-53.
+//   rounded coefficients and the roundings of Estrin's scheme (the bracket
+//   stays within 0.57..1, every partial sum and product below 1 in
+//   magnitude) add a few 2^-53.
 // - A relative error e in r moves sin(r) by at most e relative, because
 //   |r cot r| <= 1 there.
 // Together the approximation is within 2^-48 of sin(a), relative; the
@@ -80,32 +83,53 @@ inline typename L::Doubles absolute(typename L::Doubles x) {
 template <class L>
 inline SineLanes<L> sineTimes(typename L::Doubles a, typename L::Doubles scale) {
   using namespace sine_detail;
-  const typename L::Doubles inRange = L::lessEqual(absolute<L>(a), L::splatDoubles(kMaxArgument));
-  // n = round(a / pi); the shifter leaves n's parity in the lowest bit.
-  const typename L::Doubles shifted = L::add(L::mul(a, L::splatDoubles(kInvPi)), L::splatDoubles(kShifter));
-  const typename L::Doubles n = L::sub(shifted, L::splatDoubles(kShifter));
-  const typename L::Doubles odd = L::shiftBitsLeft(shifted, 63);
-  typename L::Doubles r = L::sub(a, L::mul(n, L::splatDoubles(kPi1)));
-  r = L::sub(r, L::mul(n, L::splatDoubles(kPi2)));
-  r = L::sub(r, L::mul(n, L::splatDoubles(kPi3)));
-  const typename L::Doubles rAbs = absolute<L>(r);
-  const typename L::Doubles reducedOk = L::bitAnd(
-      L::lessEqual(rAbs, L::splatDoubles(kMaxReduced)),
-      L::bitOr(L::equal(n, L::zeroDoubles()), L::greaterEqual(rAbs, L::splatDoubles(kMinReduced))));
+  using D = typename L::Doubles;
+  D r = a;
+  D odd = L::zeroDoubles();
+  int covered = 3;  // bit j: lane j's argument lies where the bound holds
+  if (L::signBits(L::lessEqual(absolute<L>(a), L::splatDoubles(kMaxReduced))) != 3) {
+    // Some lane needs reducing (the usual small arguments need not).
+    const D inRange = L::lessEqual(absolute<L>(a), L::splatDoubles(kMaxArgument));
+    // n = round(a / pi); the shifter leaves n's parity in the lowest bit.
+    const D shifted = L::add(L::mul(a, L::splatDoubles(kInvPi)), L::splatDoubles(kShifter));
+    const D n = L::sub(shifted, L::splatDoubles(kShifter));
+    odd = L::shiftBitsLeft(shifted, 63);
+    r = L::sub(a, L::mul(n, L::splatDoubles(kPi1)));
+    r = L::sub(r, L::mul(n, L::splatDoubles(kPi2)));
+    r = L::sub(r, L::mul(n, L::splatDoubles(kPi3)));
+    const D rAbs = absolute<L>(r);
+    const D reducedOk = L::bitAnd(
+        L::lessEqual(rAbs, L::splatDoubles(kMaxReduced)),
+        L::bitOr(L::equal(n, L::zeroDoubles()), L::greaterEqual(rAbs, L::splatDoubles(kMinReduced))));
+    covered = L::signBits(L::bitAnd(inRange, reducedOk));
+  }
 
   // r (1 + r^2 (c3 + r^2 (c5 + ...))): a zero r keeps its sign, as the
   // library's sine does.
-  const typename L::Doubles r2 = L::mul(r, r);
-  typename L::Doubles p = L::splatDoubles(kTaylor[8]);
-  for (int j = 7; j >= 0; --j) p = L::add(L::mul(p, r2), L::splatDoubles(kTaylor[j]));
-  p = L::add(L::mul(p, r2), L::splatDoubles(1.0));
+  // The bracket in r^2 by Estrin's scheme: pairs of terms, then pairs of
+  // pairs, so the chain of dependent operations is half as long as Horner's.
+  const D s = L::mul(r, r);
+  const D s2 = L::mul(s, s);
+  const D s4 = L::mul(s2, s2);
+  const D s8 = L::mul(s4, s4);
+  auto pair = [s](double low, double high) {
+    return L::add(L::splatDoubles(low), L::mul(L::splatDoubles(high), s));
+  };
+  const D e0 = pair(1.0, kTaylor[0]);
+  const D e1 = pair(kTaylor[1], kTaylor[2]);
+  const D e2 = pair(kTaylor[3], kTaylor[4]);
+  const D e3 = pair(kTaylor[5], kTaylor[6]);
+  const D e4 = pair(kTaylor[7], kTaylor[8]);
+  const D f0 = L::add(e0, L::mul(e1, s2));
+  const D f1 = L::add(e2, L::mul(e3, s2));
+  const D p = L::add(L::add(f0, L::mul(f1, s4)), L::mul(e4, s8));
   const typename L::Doubles sine = L::bitXor(L::mul(r, p), odd);
 
   const typename L::Doubles product = L::mul(sine, scale);
   const typename L::Floats below = L::narrow(L::mul(product, L::splatDoubles(1.0 - kCheck)));
   const typename L::Floats above = L::narrow(L::mul(product, L::splatDoubles(1.0 + kCheck)));
   const int same = L::signBits(L::equal(below, above)) & 3;
-  const int sure = same & L::signBits(L::bitAnd(inRange, reducedOk));
+  const int sure = same & covered;
   return {L::narrow(product), ~sure & 3};
 }
 

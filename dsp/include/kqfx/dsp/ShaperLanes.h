@@ -12,9 +12,9 @@
 #include <cfloat>
 #include <cstdint>
 
-#include "FastSine.h"
+#include "kqfx/dsp/FastSine.h"
 #include "kqfx/dsp/Lanes.h"
-#include "ShaperCurves.h"
+#include "kqfx/dsp/ShaperCurves.h"
 
 namespace kqfx::shaper {
 
