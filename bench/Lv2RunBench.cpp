@@ -11,6 +11,7 @@
 #include "Lv2Library.h"
 #include "PluginBench.h"
 #include "PortLaw.h"
+#include "kqfx/ShippedEffects.h"
 
 namespace kqfx::lv2 {
 const std::vector<const EffectPorts*>& allEffectPorts();
@@ -89,14 +90,16 @@ void lv2Run(benchmark::State& state, const std::string& name) {
 
 }  // namespace
 
-#define KQFX_LV2_BENCH(Name)                                                   \
-  BENCHMARK_CAPTURE(vstRun, Name, std::string(#Name))->Repetitions(3);         \
-  BENCHMARK_CAPTURE(lv2Run, Name, std::string(#Name))->Repetitions(3);
+namespace {
 
-KQFX_LV2_BENCH(Pellvo)
-KQFX_LV2_BENCH(Grubbel)
-KQFX_LV2_BENCH(Fennick)
-KQFX_LV2_BENCH(Morvane)
-KQFX_LV2_BENCH(Tallisk)
-KQFX_LV2_BENCH(Vardello)
-KQFX_LV2_BENCH(Quistrel)
+// Both runs of every effect we ship, in the order of plugins/Effects.cmake.
+const bool registered = [] {
+  for (const kqfx::ShippedEffect& effect : kqfx::shippedEffects()) {
+    const std::string name = effect.name;
+    benchmark::RegisterBenchmark(("vstRun/" + name).c_str(), vstRun, name)->Repetitions(3);
+    benchmark::RegisterBenchmark(("lv2Run/" + name).c_str(), lv2Run, name)->Repetitions(3);
+  }
+  return true;
+}();
+
+}  // namespace

@@ -73,10 +73,40 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "kqfx")
 set(CPACK_PACKAGE_CONTACT "kqfx maintainers <maintainers@kqfx.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "stereo audio-effect plug-ins and a command-line plug-in host")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Seven stereo effects for Linux audio hosts, as VST 2 and LV2 plug-ins:
-Vardello (reverb with ten room models), Quistrel (tempo-swept resonant
-low-pass), Morvane and Tallisk (one-beat tempo echoes), Fennick
-(three-curve distortion), Grubbel (hard limiter) and Pellvo (DC remover).
+# The effects in the order and words of plugins/Effects.cmake, wrapped
+# for the control file.
+get_property(_kqfx_effects GLOBAL PROPERTY KQFX_EFFECTS)
+set(_kqfx_named "")
+list(LENGTH _kqfx_effects _kqfx_count)
+set(_kqfx_index 0)
+foreach(_kqfx_name ${_kqfx_effects})
+  get_property(_kqfx_summary GLOBAL PROPERTY KQFX_EFFECT_SUMMARY_${_kqfx_name})
+  math(EXPR _kqfx_index "${_kqfx_index} + 1")
+  if(_kqfx_index EQUAL 1)
+    set(_kqfx_joint "")
+  elseif(_kqfx_index EQUAL _kqfx_count)
+    set(_kqfx_joint " and ")
+  else()
+    set(_kqfx_joint ", ")
+  endif()
+  string(APPEND _kqfx_named "${_kqfx_joint}${_kqfx_name} (${_kqfx_summary})")
+endforeach()
+string(REPLACE " " ";" _kqfx_words "Stereo effects for Linux audio hosts, as VST 2 and LV2 plug-ins: ${_kqfx_named}.")
+set(_kqfx_text "")
+set(_kqfx_line "")
+foreach(_kqfx_word ${_kqfx_words})
+  string(LENGTH "${_kqfx_line} ${_kqfx_word}" _kqfx_width)
+  if(_kqfx_line STREQUAL "")
+    set(_kqfx_line "${_kqfx_word}")
+  elseif(_kqfx_width GREATER 72)
+    string(APPEND _kqfx_text "${_kqfx_line}\n")
+    set(_kqfx_line "${_kqfx_word}")
+  else()
+    string(APPEND _kqfx_line " ${_kqfx_word}")
+  endif()
+endforeach()
+string(APPEND _kqfx_text "${_kqfx_line}")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${_kqfx_text}
 
 The kqfx command lists, inspects, renders audio files through, validates,
 benchmarks and analyses any Linux plug-in.")

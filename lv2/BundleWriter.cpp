@@ -248,7 +248,7 @@ Effect scanEffect(const std::string& name, const std::string& path) {
   effect.name = name;
   effect.uri = kUriBase + name;
   effect.facts = effectFacts(name);
-  if (effect.facts == nullptr) throw std::runtime_error(name + " has no entry in EffectCatalogue.cpp");
+  if (effect.facts == nullptr) throw std::runtime_error(name + " has no row in plugins/Effects.cmake");
   host::PluginLibrary library(path);
   host::PluginInstance instance(library);
   instance.dispatch(opOpen);

@@ -39,8 +39,7 @@ void Vardello::displayValue(int32_t index, float target, char* text) {
   }
 }
 
-void Vardello::applyRequestedModel() {
-  const float requested = smoother(kModel).getCurrentValue();
+void Vardello::applyModel(float requested) {
   if (std::bit_cast<uint32_t>(requested) == std::bit_cast<uint32_t>(appliedModel)) return;
   appliedModel = requested;
   using ModelOperation = void (Vardello::*)();

@@ -6,7 +6,7 @@
 //
 // "Model" crosses threads without a lock: the host's write only publishes
 // the value (a ramp-0 smoother), the audio thread applies the chosen room
-// before the next block, so every frame runs with one whole model. On a
+// before the next chunk, so every frame runs with one whole model. On a
 // single thread a write therefore takes effect before the next processed
 // frame, while getParameter and the value text report it at once.
 
@@ -40,16 +40,17 @@ class Vardello : public StereoEffect<Vardello, 4> {
   // 0..9 (negative, 10/9 or more, NaN) selects the first.
   static int32_t modelIndex(float value);
 
-  // Audio thread (StereoEffect calls it with n > 0 and valid buffers).
+  // Audio thread: the chunk through the engine, after the room the chunk's
+  // "Model" value selects.
   template <class Output>
-  void render(const float* inL, const float* inR, float* outL, float* outR, int32_t n) {
-    applyRequestedModel();
+  void renderChunk(const Chunk& chunk) {
+    applyModel(chunk[kModel].value);
+    const revmodel::Controls controls{control(chunk[kDryLevel]), control(chunk[kDepth]),
+                                      control(chunk[kBrightness])};
     if constexpr (std::is_same_v<Output, AddToOutput>) {
-      engine.processmix(inL, inR, outL, outR, n, 1, &smoother(kDryLevel), &smoother(kDepth),
-                        &smoother(kBrightness));
+      engine.processmix(chunk.inL, chunk.inR, chunk.outL, chunk.outR, chunk.frames, controls);
     } else {
-      engine.processreplace(inL, inR, outL, outR, n, 1, &smoother(kDryLevel), &smoother(kDepth),
-                            &smoother(kBrightness));
+      engine.processreplace(chunk.inL, chunk.inR, chunk.outL, chunk.outR, chunk.frames, controls);
     }
   }
 
@@ -73,9 +74,12 @@ class Vardello : public StereoEffect<Vardello, 4> {
 
  private:
   void applyRoom(const RoomSettings& room);
-  // Audio thread: runs the model operation of the latest "Model" value
-  // when it differs from the one applied last.
-  void applyRequestedModel();
+  // Audio thread: runs the model operation of a "Model" value when it
+  // differs from the one applied last.
+  void applyModel(float requested);
+  static revmodel::Control control(const ChunkParameter& parameter) {
+    return {parameter.value, parameter.values};
+  }
 
   revmodel engine;
   // The "Model" value whose room the engine has now. Audio thread.

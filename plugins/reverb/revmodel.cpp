@@ -30,13 +30,14 @@ revmodel::revmodel() {
     combsRight.setbuffer(static_cast<int32_t>(i), next, kCombLengths[i] + kStereoSpread);
     next += kCombLengths[i] + kStereoSpread;
   }
-  for (std::size_t i = 0; i < kAllpasses; ++i) {
-    allpassesLeft[i].setbuffer(next, kAllpassLengths[i]);
-    next += kAllpassLengths[i];
-    allpassesRight[i].setbuffer(next, kAllpassLengths[i] + kStereoSpread);
-    next += kAllpassLengths[i] + kStereoSpread;
+  for (int32_t i = 0; i < kAllpasses; ++i) {
+    const int32_t length = kAllpassLengths[static_cast<std::size_t>(i)];
+    allpassesLeft.setbuffer(i, next, length);
+    next += length;
+    allpassesRight.setbuffer(i, next, length + kStereoSpread);
+    next += length + kStereoSpread;
   }
-  for (std::size_t i = 0; i < kAllpasses; ++i) {
+  for (int32_t i = 0; i < kAllpasses; ++i) {
     allpassesLeft[i].setfeedback(kAllpassFeedback);
     allpassesRight[i].setfeedback(kAllpassFeedback);
   }
@@ -64,19 +65,15 @@ void revmodel::mute() {
   if (getmode() >= kFreezeThreshold) return;
   combsLeft.mute();
   combsRight.mute();
-  for (std::size_t i = 0; i < kAllpasses; ++i) {
-    allpassesLeft[i].mute();
-    allpassesRight[i].mute();
-  }
+  allpassesLeft.mute();
+  allpassesRight.mute();
 }
 
 void revmodel::clearNetwork() {
   combsLeft.clear();
   combsRight.clear();
-  for (std::size_t i = 0; i < kAllpasses; ++i) {
-    allpassesLeft[i].mute();
-    allpassesRight[i].mute();
-  }
+  allpassesLeft.mute();
+  allpassesRight.mute();
 }
 
 void revmodel::update() {

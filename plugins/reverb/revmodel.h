@@ -16,9 +16,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "CombBank.h"
+#include "kqfx/dsp/AllpassBank.h"
+#include "kqfx/dsp/CombBank.h"
 #include "kqfx/dsp/LanePath.h"
-#include "allpass.h"
 #include "kqfx/dsp/SmoothParameter.h"
 
 namespace kqfx {
@@ -26,7 +26,7 @@ namespace kqfx {
 class revmodel {
  public:
   static constexpr int32_t kCombs = CombBank::kCombs;
-  static constexpr int32_t kAllpasses = 4;
+  static constexpr int32_t kAllpasses = AllpassBank::kAllpasses;
   // Every right delay line is this much longer than its left twin.
   static constexpr int32_t kStereoSpread = 23;
   static constexpr std::array<int32_t, kCombs> kCombLengths{1116, 1188, 1277, 1356,
@@ -61,6 +61,26 @@ class revmodel {
   void processmix(const float* inputL, const float* inputR, float* outputL, float* outputR,
                   int32_t frames, int32_t stride, SmoothParameter* dryLevel, SmoothParameter* depth,
                   SmoothParameter* brightness);
+
+  // One control over the frames of a call: `value` on every frame while
+  // `values` is null, else frame i's values[i].
+  struct Control {
+    float value = 0.0f;
+    const float* values = nullptr;
+    float at(int32_t frame) const { return values ? values[frame] : value; }
+  };
+  // What the three smoothers give over the frames of a call, already
+  // ticked: the same operations on stride-1 buffers with the values given.
+  struct Controls {
+    Control dryLevel;
+    Control depth;
+    Control brightness;
+    bool steady() const { return !dryLevel.values && !depth.values && !brightness.values; }
+  };
+  void processreplace(const float* inputL, const float* inputR, float* outputL, float* outputR,
+                      int32_t frames, const Controls& controls);
+  void processmix(const float* inputL, const float* inputR, float* outputL, float* outputR,
+                  int32_t frames, const Controls& controls);
 
   // Clears every delay line, unless frozen.
   void mute();
@@ -100,9 +120,8 @@ class revmodel {
   float getwetdirect() const { return wetDirect; }
   float getwetcross() const { return wetCross; }
   float getinputscale() const { return inputScale; }
-  // Every comb of a channel has the same feedback and damping.
-  const CombBank& combLeft(int32_t /*index*/) const { return combsLeft; }
-  const CombBank& combRight(int32_t /*index*/) const { return combsRight; }
+  const comb& combLeft(int32_t index) const { return combsLeft[index]; }
+  const comb& combRight(int32_t index) const { return combsRight[index]; }
 
  private:
   // What a frame reads from the smoothers: the dry gain (processreplace
@@ -114,23 +133,25 @@ class revmodel {
     float damp = 0.0f;
     float dampComplement = 1.0f;
   };
+  // The smoothers ticked a slice at a time into Controls.
+  template <bool Mix>
+  void runSmoothed(const float* inputL, const float* inputR, float* outputL, float* outputR,
+                   int32_t frames, int32_t stride, SmoothParameter* dryLevel,
+                   SmoothParameter* depth, SmoothParameter* brightness);
+  // The frames on the chosen lane path.
   template <bool Mix>
   void run(const float* inputL, const float* inputR, float* outputL, float* outputR, int32_t frames,
-           int32_t stride, SmoothParameter* dryLevel, SmoothParameter* depth,
-           SmoothParameter* brightness);
-  // The block in either encoding of the same arithmetic.
+           std::ptrdiff_t step, const Controls& controls);
+  // The frames in one lane family.
   template <class Lanes, bool Mix>
   void runBlock(const float* inputL, const float* inputR, float* outputL, float* outputR,
-                int32_t frames, std::ptrdiff_t step, SmoothParameter* dryLevel,
-                SmoothParameter* depth, SmoothParameter* brightness);
+                int32_t frames, std::ptrdiff_t step, const Controls& controls);
   template <class Lanes, bool Mix>
   void runOn(const float* inputL, const float* inputR, float* outputL, float* outputR,
-                   int32_t frames, std::ptrdiff_t step, SmoothParameter* dryLevel,
-                   SmoothParameter* depth, SmoothParameter* brightness);
+             int32_t frames, std::ptrdiff_t step, const Controls& controls);
   template <bool Mix>
   void runWide(const float* inputL, const float* inputR, float* outputL, float* outputR,
-               int32_t frames, std::ptrdiff_t step, SmoothParameter* dryLevel,
-               SmoothParameter* depth, SmoothParameter* brightness);
+               int32_t frames, std::ptrdiff_t step, const Controls& controls);
   // The frames between two wraps of any delay line.
   template <class Lanes, bool Mix, bool Steady>
   class Stretch;
@@ -165,11 +186,13 @@ class revmodel {
   LanePath path = LanePath::kBaseline;
   CombBank combsLeft;
   CombBank combsRight;
-  std::array<allpass, kAllpasses> allpassesLeft;
-  std::array<allpass, kAllpasses> allpassesRight;
+  AllpassBank allpassesLeft;
+  AllpassBank allpassesRight;
   // Comb 1 left, comb 1 right, ... comb 8 right, allpass 1 left, ...
-  // allpass 4 right, back to back.
-  std::array<float, kMemorySize> memory{};
+  // allpass 4 right, back to back; then the 3 floats that the banks read
+  // and write back unchanged when fewer than four frames are left before
+  // the last line wraps.
+  std::array<float, kMemorySize + 3> memory{};
 };
 
 }  // namespace kqfx

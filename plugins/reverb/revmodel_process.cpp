@@ -10,6 +10,7 @@
 
 #include "kqfx/dsp/GainLaw.h"
 #include "kqfx/dsp/SignalHelpers.h"
+#include "kqfx/dsp/DumbCompressLanes.h"
 #include "kqfx/dsp/Lanes.h"
 #include "revmodel.h"
 
@@ -23,13 +24,57 @@ void revmodel::processreplace(const float* inputL, const float* inputR, float* o
                               float* outputR, int32_t frames, int32_t stride,
                               SmoothParameter* dryLevel, SmoothParameter* depth,
                               SmoothParameter* brightness) {
-  run<false>(inputL, inputR, outputL, outputR, frames, stride, dryLevel, depth, brightness);
+  runSmoothed<false>(inputL, inputR, outputL, outputR, frames, stride, dryLevel, depth,
+                     brightness);
 }
 
 void revmodel::processmix(const float* inputL, const float* inputR, float* outputL, float* outputR,
                           int32_t frames, int32_t stride, SmoothParameter* dryLevel,
                           SmoothParameter* depth, SmoothParameter* brightness) {
-  run<true>(inputL, inputR, outputL, outputR, frames, stride, dryLevel, depth, brightness);
+  runSmoothed<true>(inputL, inputR, outputL, outputR, frames, stride, dryLevel, depth,
+                    brightness);
+}
+
+void revmodel::processreplace(const float* inputL, const float* inputR, float* outputL,
+                              float* outputR, int32_t frames, const Controls& controls) {
+  run<false>(inputL, inputR, outputL, outputR, frames, 1, controls);
+}
+
+void revmodel::processmix(const float* inputL, const float* inputR, float* outputL,
+                          float* outputR, int32_t frames, const Controls& controls) {
+  run<true>(inputL, inputR, outputL, outputR, frames, 1, controls);
+}
+
+// A smoother steady at the start of a slice hands out one value for it
+// and skips its ticks; a gliding one hands out the values its ticks give.
+// Either way every frame reads what ticking once per frame would read.
+template <bool Mix>
+void revmodel::runSmoothed(const float* inputL, const float* inputR, float* outputL,
+                           float* outputR, int32_t frames, int32_t stride,
+                           SmoothParameter* dryLevel, SmoothParameter* depth,
+                           SmoothParameter* brightness) {
+  constexpr int32_t kSlice = 64;
+  alignas(16) float values[3][kSlice];
+  SmoothParameter* const smoothers[3] = {dryLevel, depth, brightness};
+  for (int32_t done = 0; done < frames;) {
+    const bool steady = dryLevel->isSteady() && depth->isSteady() && brightness->isSteady();
+    // Steady, the rest of the call at once.
+    const int32_t length = steady ? frames - done : std::min(frames - done, kSlice);
+    Control controls[3];
+    for (std::size_t k = 0; k < 3; ++k) {
+      if (smoothers[k]->isSteady()) {
+        controls[k] = {smoothers[k]->getCurrentValue(), nullptr};
+        smoothers[k]->skipTicks(length);
+      } else {
+        smoothers[k]->nextValues(values[k], length);
+        controls[k] = {values[k][0], values[k]};
+      }
+    }
+    const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(done) * stride;
+    run<Mix>(inputL + at, inputR + at, outputL + at, outputR + at, length, stride,
+             {controls[0], controls[1], controls[2]});
+    done += length;
+  }
 }
 
 // The damping follows the brightness on every frame. update() depends only
@@ -57,143 +102,71 @@ float revmodel::dryGainFor(float dryLevel) {
 // either channel wraps around: within such a stretch every line is read
 // and written at its position plus the frame's offset.
 int32_t revmodel::framesToWrap() const {
-  int32_t frames = std::min(combsLeft.framesToWrap(), combsRight.framesToWrap());
-  for (std::size_t i = 0; i < kAllpasses; ++i) {
-    frames = std::min(frames, allpassesLeft[i].framesToWrap());
-    frames = std::min(frames, allpassesRight[i].framesToWrap());
-  }
-  return frames;
+  return std::min({combsLeft.framesToWrap(), combsRight.framesToWrap(),
+                   allpassesLeft.framesToWrap(), allpassesRight.framesToWrap()});
 }
 
 void revmodel::advance(int32_t frames) {
   combsLeft.advance(frames);
   combsRight.advance(frames);
-  for (std::size_t i = 0; i < kAllpasses; ++i) {
-    allpassesLeft[i].advance(frames);
-    allpassesRight[i].advance(frames);
-  }
+  allpassesLeft.advance(frames);
+  allpassesRight.advance(frames);
 }
 
 namespace {
 
-// Four frames of one channel's audio `step` floats apart.
+// `frames` (1..4) frames of one channel's audio `step` floats apart, in
+// the first lanes; the others 0. Nothing past them is touched.
 template <class Lanes>
-typename Lanes::Floats loadFour(const float* samples, std::ptrdiff_t step) {
-  if (step == 1) return Lanes::load(samples);
-  return Lanes::setFloats(samples[0], samples[step], samples[2 * step], samples[3 * step]);
+typename Lanes::Floats loadFour(const float* samples, std::ptrdiff_t step, int32_t frames) {
+  if (frames == 4) {
+    if (step == 1) return Lanes::load(samples);
+    return Lanes::setFloats(samples[0], samples[step], samples[2 * step], samples[3 * step]);
+  }
+  float some[4] = {samples[0], 0.0f, 0.0f, 0.0f};
+  for (int32_t t = 1; t < frames; ++t) some[t] = samples[t * step];
+  return Lanes::setFloats(some[0], some[1], some[2], some[3]);
 }
 template <class Lanes>
-void storeFour(float* samples, std::ptrdiff_t step, typename Lanes::Floats value) {
-  if (step == 1) {
+void storeFour(float* samples, std::ptrdiff_t step, typename Lanes::Floats value, int32_t frames) {
+  if (step == 1 && frames == 4) {
     Lanes::store(samples, value);
     return;
   }
-  for (int t = 0; t < 4; ++t) samples[t * step] = Lanes::lane(value, t);
+  for (int32_t t = 0; t < frames; ++t) samples[t * step] = Lanes::lane(value, t);
 }
-
-// One allpass of each channel at once, lane 0 left and lane 1 right, each
-// lane exactly as allpass::process: the cell gets input + delayed *
-// feedback formed in double and rounded once, the answer is delayed -
-// input in float.
-template <class Lanes>
-typename Lanes::Floats allpassPair(typename Lanes::Floats input, float* cellL, float* cellR, typename Lanes::Doubles feedback) {
-  const typename Lanes::Floats delayed = Lanes::flushSubnormals(Lanes::interleaveLow(Lanes::loadFirst(cellL), Lanes::loadFirst(cellR)));
-  const typename Lanes::Floats written = Lanes::narrow(
-      Lanes::add(Lanes::widenLow(input), Lanes::mul(Lanes::widenLow(delayed), feedback)));
-  *cellL = Lanes::lane(written, 0);
-  *cellR = Lanes::lane(written, 1);
-  return Lanes::sub(delayed, input);
-}
-
-// Four frames of one allpass, lane t frame t, each lane exactly as
-// allpass::process. The line is longer than four frames, so the four
-// cells read hold samples written before these frames.
-template <class Lanes>
-typename Lanes::Floats allpassFour(typename Lanes::Floats input, float* cells, const typename Lanes::Quad& feedback) {
-  const typename Lanes::Floats delayed = Lanes::flushSubnormals(Lanes::load(cells));
-  Lanes::store(cells, Lanes::narrow(Lanes::add(Lanes::widen(input),
-                                                Lanes::mul(Lanes::widen(delayed), feedback))));
-  return Lanes::sub(delayed, input);
-}
-
-// dumbCompress of four lanes at once, without branches (the sign of a
-// noisy signal is no pattern a branch predictor could learn). Each lane
-// gets exactly dumbCompress(sample, threshold, ceiling): the magnitude
-// above the threshold is squeezed in double and rounded once, the sign
-// put back by negation, and a zero or NaN magnitude gives +0.
-template <class Lanes>
-class Compressor {
- public:
-  Compressor(float threshold, float ceiling)
-      : threshold_(Lanes::splatFloats(threshold)),
-        active_(Lanes::maskFloats(threshold < 1.0f)),
-        thresholdD_(Lanes::broadcast(static_cast<double>(threshold))),
-        span_(Lanes::broadcast(static_cast<double>(ceiling) - threshold)),
-        divisor_(Lanes::broadcast(1.0 - static_cast<double>(threshold))) {}
-
-  typename Lanes::Floats apply(typename Lanes::Floats sample) const {
-    const typename Lanes::Floats signBit = Lanes::splatFloats(-0.0f);
-    const typename Lanes::Floats magnitude = Lanes::bitAndNot(signBit, sample);
-    const typename Lanes::Floats squeezed = Lanes::narrow(Lanes::add(
-        thresholdD_,
-        Lanes::div(Lanes::mul(Lanes::sub(Lanes::widen(magnitude), thresholdD_), span_),
-                   divisor_)));
-    const typename Lanes::Floats over = Lanes::bitAnd(Lanes::greater(magnitude, threshold_), active_);
-    const typename Lanes::Floats result = Lanes::bitOr(Lanes::bitAnd(over, squeezed), Lanes::bitAndNot(over, magnitude));
-    const typename Lanes::Floats signedResult = Lanes::bitXor(result, Lanes::bitAnd(sample, signBit));
-    return Lanes::bitAnd(signedResult, Lanes::greater(magnitude, Lanes::zeroFloats()));
-  }
-
- private:
-  typename Lanes::Floats threshold_;
-  typename Lanes::Floats active_;
-  typename Lanes::Quad thresholdD_;
-  typename Lanes::Quad span_;
-  typename Lanes::Quad divisor_;
-};
 
 }  // namespace
 
 // The frames of one stretch: at most framesToWrap(), so every line is read
 // and written at its position plus the frame's offset. They run four at a
-// time, and the last few one by one. Unless Steady, each frame ticks the
-// dry, depth and brightness smoothers in this order and reads them, and a
-// change of brightness changes the comb damping; the ticks of four frames
-// are taken before the four are processed, which changes nothing, as the
-// audio never feeds back into the smoothers. Every other field a frame
-// reads stays as it is through the block (the brightness works out every
-// other derived value afresh, to the same bits), so it is read once here.
+// time, the last two or three as a partial four, a last single one alone.
+// Unless Steady, each frame reads its dry level, depth and brightness from
+// the controls, and a change of brightness changes the comb damping; the
+// values of four frames are read before the four are processed, which
+// changes nothing, as the audio never feeds back into the controls.
 template <class Lanes, bool Mix, bool Steady>
 class revmodel::Stretch {
   using Quad = typename Lanes::Quad;
 
  public:
-  Stretch(revmodel& engine, const FrameSettings& steady, SmoothParameter* dryLevel,
-          SmoothParameter* depth, SmoothParameter* brightness)
+  // `first`: the stretch's first frame among the frames of `controls`.
+  Stretch(revmodel& engine, const FrameSettings& steady, const Controls& controls, int32_t first)
       : engine_(engine),
         steady_(steady),
-        dryLevel_(dryLevel),
-        depth_(depth),
-        brightness_(brightness),
+        controls_(controls),
+        first_(first),
         left_(engine.combsLeft),
         right_(engine.combsRight),
+        diffuserLeft_(engine.allpassesLeft),
+        diffuserRight_(engine.allpassesRight),
         compressor_(engine.compthreshold, engine.compceiling),
         inputScale_(static_cast<double>(engine.inputScale)),
         inputTrim_(static_cast<double>(engine.inputTrim)),
         wetDirect_(static_cast<double>(engine.wetDirect)),
         wetCross_(static_cast<double>(engine.wetCross)),
         dry_(static_cast<double>(engine.dry)),
-        outputMakeup_(static_cast<double>(engine.outputMakeup)) {
-    for (std::size_t i = 0; i < kAllpasses; ++i) {
-      const double feedbackL = static_cast<double>(engine.allpassesLeft[i].getfeedback());
-      const double feedbackR = static_cast<double>(engine.allpassesRight[i].getfeedback());
-      allpassCellsL_[i] = engine.allpassesLeft[i].cursor();
-      allpassCellsR_[i] = engine.allpassesRight[i].cursor();
-      allpassFeedback_[i] = Lanes::setDoubles(feedbackL, feedbackR);
-      allpassFeedbackL_[i] = Lanes::broadcast(feedbackL);
-      allpassFeedbackR_[i] = Lanes::broadcast(feedbackR);
-    }
-  }
+        outputMakeup_(static_cast<double>(engine.outputMakeup)) {}
   Stretch(const Stretch&) = delete;
   Stretch& operator=(const Stretch&) = delete;
 
@@ -208,25 +181,33 @@ class revmodel::Stretch {
     for (; offset + 4 <= frames; offset += 4) {
       FrameSettings settings[4];
       if constexpr (!Steady) {
-        for (FrameSettings& s : settings) s = nextFrame();
+        for (int32_t t = 0; t < 4; ++t) settings[t] = nextFrame(offset + t);
       }
-      four(offset, settings);
+      four<false>(offset, settings, 4);
     }
-    for (; offset < frames; ++offset) frame(offset, Steady ? steady_ : nextFrame());
+    // One frame alone costs less than a four; two or three share one.
+    if (offset + 1 == frames) {
+      frame(offset, Steady ? steady_ : nextFrame(offset));
+    } else if (offset < frames) {
+      const int32_t live = frames - offset;
+      FrameSettings settings[4];
+      if constexpr (!Steady) {
+        for (int32_t t = 0; t < live; ++t) settings[t] = nextFrame(offset + t);
+      }
+      four<true>(offset, settings, live);
+    }
     left_.finish();
     right_.finish();
   }
 
  private:
-  // Ticks the smoothers for one more frame and answers what they give.
-  FrameSettings nextFrame() {
-    dryLevel_->tick();
-    depth_->tick();
-    brightness_->tick();
+  // What the controls give the frame at `offset`.
+  FrameSettings nextFrame(int32_t offset) {
+    const int32_t at = first_ + offset;
     FrameSettings s;
-    if constexpr (!Mix) s.dryGain = engine_.dryGainFor(dryLevel_->getCurrentValue());
-    engine_.followBrightness(brightness_->getCurrentValue());
-    s.depth = depth_->getCurrentValue();
+    if constexpr (!Mix) s.dryGain = engine_.dryGainFor(controls_.dryLevel.at(at));
+    engine_.followBrightness(controls_.brightness.at(at));
+    s.depth = controls_.depth.at(at);
     s.damp = engine_.combsLeft.getdamp();
     s.dampComplement = engine_.combsLeft.getdampcomplement();
     return s;
@@ -249,11 +230,15 @@ class revmodel::Stretch {
   }
 
   // Frames offset..offset+3, lane t frame t, each lane's arithmetic that
-  // of frame() in the same order.
-  void four(int32_t offset, const FrameSettings* settings) {
+  // of frame() in the same order; only the first `live` of them where
+  // fewer are left before a wrap or the end of the call (the lanes of
+  // the others carry silence and are dropped).
+  template <bool Partial>
+  void four(int32_t offset, const FrameSettings* settings, int32_t frames) {
+    const int32_t live = Partial ? frames : 4;
     const std::ptrdiff_t at = offset * step_;
-    const typename Lanes::Floats inL = loadFour<Lanes>(inputL_ + at, step_);
-    const typename Lanes::Floats inR = loadFour<Lanes>(inputR_ + at, step_);
+    const typename Lanes::Floats inL = loadFour<Lanes>(inputL_ + at, step_, live);
+    const typename Lanes::Floats inR = loadFour<Lanes>(inputR_ + at, step_, live);
     const Quad inLD = Lanes::widen(inL);
     const Quad inRD = Lanes::widen(inR);
     typename Lanes::Floats input = Lanes::narrow(Lanes::mul(
@@ -265,14 +250,12 @@ class revmodel::Stretch {
 
     typename Lanes::Floats netL = left_.processFour(input, offset, [&](std::size_t t) {
       if constexpr (!Steady) left_.setDamping(settings[t].damp, settings[t].dampComplement);
-    });
+    }, live);
     typename Lanes::Floats netR = right_.processFour(input, offset, [&](std::size_t t) {
       if constexpr (!Steady) right_.setDamping(settings[t].damp, settings[t].dampComplement);
-    });
-    for (std::size_t i = 0; i < kAllpasses; ++i) {
-      netL = allpassFour<Lanes>(netL, allpassCellsL_[i] + offset, allpassFeedbackL_[i]);
-      netR = allpassFour<Lanes>(netR, allpassCellsR_[i] + offset, allpassFeedbackR_[i]);
-    }
+    }, live);
+    netL = diffuserLeft_.processFour(netL, offset, live);
+    netR = diffuserRight_.processFour(netR, offset, live);
 
     // Left: netL * wetDirect + netR * wetCross + inL * dry; right the
     // mirror image.
@@ -287,9 +270,10 @@ class revmodel::Stretch {
     const typename Lanes::Floats sumsR = Lanes::narrow(Lanes::add(
         Lanes::add(Lanes::mul(netRD, wetDirectLanes), Lanes::mul(netLD, wetCrossLanes)),
         Lanes::mul(inRD, dryLanes)));
-    if (Lanes::signBits(Lanes::bitAnd(Lanes::finiteMask(sumsL), Lanes::finiteMask(sumsR))) != 0xF)
-        [[unlikely]] {
-      troubledFour(offset, settings, inL, inR, netL, netR, sumsL, sumsR);
+    const int liveBits = (1 << live) - 1;
+    if ((Lanes::signBits(Lanes::bitAnd(Lanes::finiteMask(sumsL), Lanes::finiteMask(sumsR))) &
+         liveBits) != liveBits) [[unlikely]] {
+      troubledFour(offset, settings, live, inL, inR, netL, netR, sumsL, sumsR);
       return;
     }
 
@@ -304,16 +288,18 @@ class revmodel::Stretch {
     typename Lanes::Floats outL;
     typename Lanes::Floats outR;
     if constexpr (Mix) {
-      outL = Lanes::narrow(Lanes::add(Lanes::widen(loadFour<Lanes>(outputL_ + at, step_)), wetL));
-      outR = Lanes::narrow(Lanes::add(Lanes::widen(loadFour<Lanes>(outputR_ + at, step_)), wetR));
+      outL = Lanes::narrow(
+          Lanes::add(Lanes::widen(loadFour<Lanes>(outputL_ + at, step_, live)), wetL));
+      outR = Lanes::narrow(
+          Lanes::add(Lanes::widen(loadFour<Lanes>(outputR_ + at, step_, live)), wetR));
     } else {
       Quad dryGain;
       laneSettings(settings, &FrameSettings::dryGain, dryGain);
       outL = Lanes::narrow(Lanes::add(wetL, Lanes::mul(dryGain, inLD)));
       outR = Lanes::narrow(Lanes::add(wetR, Lanes::mul(dryGain, inRD)));
     }
-    storeFour<Lanes>(outputL_ + at, step_, outL);
-    storeFour<Lanes>(outputR_ + at, step_, outR);
+    storeFour<Lanes>(outputL_ + at, step_, outL, live);
+    storeFour<Lanes>(outputR_ + at, step_, outR, live);
   }
 
   // Four frames of which one at least has a non-finite wet sum, taken
@@ -321,8 +307,10 @@ class revmodel::Stretch {
   // are dropped, and where the network itself overflowed it is cleared
   // and the frames after it run again from the cleared lines (what they
   // wrote into the lines before is cleared with the rest).
-  void troubledFour(int32_t offset, const FrameSettings* settings, typename Lanes::Floats inL, typename Lanes::Floats inR,
-                    typename Lanes::Floats netL, typename Lanes::Floats netR, typename Lanes::Floats sumsL, typename Lanes::Floats sumsR) {
+  void troubledFour(int32_t offset, const FrameSettings* settings, int32_t live,
+                    typename Lanes::Floats inL, typename Lanes::Floats inR,
+                    typename Lanes::Floats netL, typename Lanes::Floats netR,
+                    typename Lanes::Floats sumsL, typename Lanes::Floats sumsR) {
     alignas(16) float in[2][4];
     alignas(16) float net[2][4];
     alignas(16) float sums[2][4];
@@ -332,7 +320,8 @@ class revmodel::Stretch {
     Lanes::store(net[1], netR);
     Lanes::store(sums[0], sumsL);
     Lanes::store(sums[1], sumsR);
-    for (std::size_t t = 0; t < 4; ++t) {
+    const auto frames = static_cast<std::size_t>(live);
+    for (std::size_t t = 0; t < frames; ++t) {
       const int32_t at = offset + static_cast<int32_t>(t);
       const typename Lanes::Doubles inputD =
           Lanes::setDoubles(static_cast<double>(in[0][t]), static_cast<double>(in[1][t]));
@@ -345,7 +334,7 @@ class revmodel::Stretch {
       if (overflowed) clearNetwork();
       output(at, Lanes::zeroFloats(), inputD, settingsOf(settings, t));
       if (overflowed) {
-        for (std::size_t u = t + 1; u < 4; ++u) {
+        for (std::size_t u = t + 1; u < frames; ++u) {
           frame(offset + static_cast<int32_t>(u), settingsOf(settings, u));
         }
         return;
@@ -378,11 +367,8 @@ class revmodel::Stretch {
 
     const float combSumL = left_.process(input, offset);
     const float combSumR = right_.process(input, offset);
-    typename Lanes::Floats net = Lanes::setFloats(combSumL, combSumR, 0.0f, 0.0f);
-    for (std::size_t i = 0; i < kAllpasses; ++i) {
-      net = allpassPair<Lanes>(net, allpassCellsL_[i] + offset, allpassCellsR_[i] + offset,
-                        allpassFeedback_[i]);
-    }
+    const typename Lanes::Floats net = AllpassBank::Run<Lanes>::processPair(
+        diffuserLeft_, diffuserRight_, Lanes::setFloats(combSumL, combSumR, 0.0f, 0.0f), offset);
 
     // Lane 0 left, lane 1 right, as in four().
     const typename Lanes::Doubles netD = Lanes::widenLow(net);
@@ -426,23 +412,19 @@ class revmodel::Stretch {
 
   revmodel& engine_;
   FrameSettings steady_;
-  SmoothParameter* dryLevel_;
-  SmoothParameter* depth_;
-  SmoothParameter* brightness_;
+  const Controls& controls_;
+  int32_t first_;
   CombBank::Run<Lanes> left_;
   CombBank::Run<Lanes> right_;
-  Compressor<Lanes> compressor_;
+  AllpassBank::Run<Lanes> diffuserLeft_;
+  AllpassBank::Run<Lanes> diffuserRight_;
+  DumbCompressLanes<Lanes> compressor_;
   double inputScale_;
   double inputTrim_;
   double wetDirect_;
   double wetCross_;
   double dry_;
   double outputMakeup_;
-  std::array<float*, kAllpasses> allpassCellsL_;
-  std::array<float*, kAllpasses> allpassCellsR_;
-  typename Lanes::Doubles allpassFeedback_[kAllpasses];
-  Quad allpassFeedbackL_[kAllpasses];
-  Quad allpassFeedbackR_[kAllpasses];
   const float* inputL_ = nullptr;
   const float* inputR_ = nullptr;
   float* outputL_ = nullptr;
@@ -450,21 +432,20 @@ class revmodel::Stretch {
   std::ptrdiff_t step_ = 1;
 };
 
-// When none of the three smoothers can move during the block, the values
-// the frames would read are read once here: the same dry gain, the same
-// damping (followBrightness would find nothing changed after the first
-// frame) and the same depth on every frame.
+// When no control changes during the call, the values the frames would
+// read are read once here: the same dry gain, the same damping
+// (followBrightness would find nothing changed after the first frame) and
+// the same depth on every frame.
 template <class Lanes, bool Mix>
 void revmodel::runBlock(const float* inputL, const float* inputR, float* outputL,
                         float* outputR, int32_t frames, std::ptrdiff_t step,
-                        SmoothParameter* dryLevel, SmoothParameter* depth,
-                        SmoothParameter* brightness) {
-  const bool steady = dryLevel->isSteady() && depth->isSteady() && brightness->isSteady();
+                        const Controls& controls) {
+  const bool steady = controls.steady();
   FrameSettings settings;
   if (steady) {
-    if constexpr (!Mix) settings.dryGain = dryGainFor(dryLevel->getCurrentValue());
-    followBrightness(brightness->getCurrentValue());
-    settings.depth = depth->getCurrentValue();
+    if constexpr (!Mix) settings.dryGain = dryGainFor(controls.dryLevel.value);
+    followBrightness(controls.brightness.value);
+    settings.depth = controls.depth.value;
     settings.damp = combsLeft.getdamp();
     settings.dampComplement = combsLeft.getdampcomplement();
   }
@@ -473,41 +454,33 @@ void revmodel::runBlock(const float* inputL, const float* inputR, float* outputL
     const int32_t length = std::min(frames - done, framesToWrap());
     const std::ptrdiff_t at = done * step;
     if (steady) {
-      Stretch<Lanes, Mix, true>(*this, settings, dryLevel, depth, brightness)
+      Stretch<Lanes, Mix, true>(*this, settings, controls, done)
           .run(inputL + at, inputR + at, outputL + at, outputR + at, length, step);
     } else {
-      Stretch<Lanes, Mix, false>(*this, settings, dryLevel, depth, brightness)
+      Stretch<Lanes, Mix, false>(*this, settings, controls, done)
           .run(inputL + at, inputR + at, outputL + at, outputR + at, length, step);
     }
     advance(length);
     done += length;
   }
-
-  if (steady) {
-    dryLevel->skipTicks(frames);
-    depth->skipTicks(frames);
-    brightness->skipTicks(frames);
-  }
 }
 
+// The lane path chosen for this engine (setLanePath).
 template <bool Mix>
 void revmodel::run(const float* inputL, const float* inputR, float* outputL, float* outputR,
-                   int32_t frames, int32_t stride, SmoothParameter* dryLevel,
-                   SmoothParameter* depth, SmoothParameter* brightness) {
+                   int32_t frames, std::ptrdiff_t step, const Controls& controls) {
   if (frames <= 0) return;
   switch (path) {
     case LanePath::kWide:
 #if KQFX_HAS_X86_LANES
-      runWide<Mix>(inputL, inputR, outputL, outputR, frames, stride, dryLevel, depth, brightness);
+      runWide<Mix>(inputL, inputR, outputL, outputR, frames, step, controls);
       break;
 #endif
     case LanePath::kBaseline:
-      runOn<BaselineLanes, Mix>(inputL, inputR, outputL, outputR, frames, stride, dryLevel, depth,
-                                brightness);
+      runOn<BaselineLanes, Mix>(inputL, inputR, outputL, outputR, frames, step, controls);
       break;
     case LanePath::kScalar:
-      runOn<ScalarLanes, Mix>(inputL, inputR, outputL, outputR, frames, stride, dryLevel, depth,
-                              brightness);
+      runOn<ScalarLanes, Mix>(inputL, inputR, outputL, outputR, frames, step, controls);
       break;
   }
 }
@@ -515,10 +488,8 @@ void revmodel::run(const float* inputL, const float* inputR, float* outputL, flo
 template <class Lanes, bool Mix>
 [[gnu::flatten]] void revmodel::runOn(const float* inputL, const float* inputR, float* outputL,
                                       float* outputR, int32_t frames, std::ptrdiff_t step,
-                                      SmoothParameter* dryLevel, SmoothParameter* depth,
-                                      SmoothParameter* brightness) {
-  runBlock<Lanes, Mix>(inputL, inputR, outputL, outputR, frames, step, dryLevel, depth,
-                       brightness);
+                                      const Controls& controls) {
+  runBlock<Lanes, Mix>(inputL, inputR, outputL, outputR, frames, step, controls);
 }
 
 #if KQFX_HAS_X86_LANES
@@ -528,12 +499,9 @@ template <class Lanes, bool Mix>
 template <bool Mix>
 __attribute__((target("avx"), flatten)) void revmodel::runWide(
     const float* inputL, const float* inputR, float* outputL, float* outputR, int32_t frames,
-    std::ptrdiff_t step, SmoothParameter* dryLevel, SmoothParameter* depth,
-    SmoothParameter* brightness) {
-  runBlock<WideLanes, Mix>(inputL, inputR, outputL, outputR, frames, step, dryLevel, depth,
-                           brightness);
+    std::ptrdiff_t step, const Controls& controls) {
+  runBlock<WideLanes, Mix>(inputL, inputR, outputL, outputR, frames, step, controls);
 }
-
 #endif
 
 }  // namespace kqfx

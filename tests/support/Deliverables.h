@@ -1,10 +1,12 @@
 #pragma once
-// The plug-ins we ship, as the host-boundary suites check them. A new
-// plug-in adds one row here and joins every generic suite.
+// The plug-ins we ship, as the host-boundary suites check them: every row
+// of plugins/Effects.cmake joins every generic suite.
 
 #include <set>
 #include <string>
 #include <vector>
+
+#include "kqfx/ShippedEffects.h"
 
 namespace kqfx::test {
 
@@ -16,15 +18,14 @@ struct Deliverable {
 };
 
 inline const std::vector<Deliverable>& deliverables() {
-  static const std::vector<Deliverable> all = {
-      {"Pellvo", 0x4B515045, 1, {}},
-      {"Grubbel", 0x4B514752, 2, {}},
-      {"Fennick", 0x4B514645, 4, {}},
-      {"Morvane", 0x4B514D4F, 4, {"FREQUENCIES", "GAIN_COEFFICIENTS", "Y_COEFFICIENTS"}},
-      {"Tallisk", 0x4B515441, 4, {}},
-      {"Vardello", 0x4B515641, 4, {"MODELS"}},
-      {"Quistrel", 0x4B515155, 6, {}},
-  };
+  static const std::vector<Deliverable> all = [] {
+    std::vector<Deliverable> rows;
+    for (const ShippedEffect& effect : shippedEffects()) {
+      rows.push_back({effect.name, effect.uniqueId(), effect.numParams,
+                      {effect.extraExports.begin(), effect.extraExports.end()}});
+    }
+    return rows;
+  }();
   return all;
 }
 
