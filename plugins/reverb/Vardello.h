@@ -31,6 +31,9 @@ class Vardello : public StereoEffect<Vardello, 4> {
       {"Brightness", "%", 0.5f},
       {"Model", "", 0.0f, 0},
   }};
+  // A settled block runs through the engine whole: its runs between line
+  // wraps then set up once per block, not once per 64 frames.
+  static constexpr bool kSteadyChunksWhole = true;
 
   // Host thread, through the entry point.
   explicit Vardello(HostCallback callback);

@@ -57,6 +57,11 @@ class SmoothParameter {
     return currentValue_;
   }
 
+  // Audio thread, right after isSteady() said so: the value it judged, with
+  // no second look for a write from another thread (that one is taken up
+  // at the next look, as a write during a block always is).
+  float steadyValue() const { return currentValue_; }
+
   // Owner thread. Starts a new glide from the value reached, at once.
   void setTargetValueUnlocked(float value) {
     if (rampLength_ > 0) {

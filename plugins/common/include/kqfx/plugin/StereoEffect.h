@@ -228,7 +228,7 @@ class StereoEffect : public AudioEffect {
       if (!smoother.isSteady()) return false;
     }
     for (std::size_t k = 0; k < NumParams; ++k) {
-      chunk_.parameters[k] = {smoothers_[k].getCurrentValue(), nullptr};
+      chunk_.parameters[k] = {smoothers_[k].steadyValue(), nullptr};
       smoothers_[k].skipTicks(frames);
     }
     chunk_.allSteady = true;
@@ -254,7 +254,7 @@ class StereoEffect : public AudioEffect {
     for (std::size_t k = 0; k < NumParams; ++k) {
       SmoothParameter& smoother = smoothers_[k];
       if (smoother.isSteady()) {
-        chunk_.parameters[k] = {smoother.getCurrentValue(), nullptr};
+        chunk_.parameters[k] = {smoother.steadyValue(), nullptr};
         smoother.skipTicks(m);
       } else {
         smoother.nextValues(glides_[k], m);
