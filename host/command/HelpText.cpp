@@ -196,14 +196,14 @@ options:
 const char* const kBench = R"(usage: kqfx bench PLUGIN... [options]
 
 Times each plug-in's processing (processReplacing, or process where that is
-all it has; an LV2 plug-in's run) on stereo noise at -12 dBFS, the plug-ins in turn, round-robin
-over 7 repetitions, and prints per plug-in the median and minimum CPU time
-per stereo frame in nanoseconds, the real-time factor, the share of one
-core it takes at the sample rate, and how many instances fit in one core.
-Two more runs show the cost relative to the plain one: gliding (a
-parameter written every block: the first one set with -p, else the
-first parameter, moved by a quarter and back) and silence after sound (a
-loud second, then five times --seconds of digital silence). The last row
+all it has; an LV2 plug-in's run) on stereo noise at -12 dBFS, the plug-ins
+in turn, round-robin over 7 repetitions, and prints per plug-in the median
+and minimum CPU time per stereo frame in nanoseconds, the real-time factor,
+the share of one core it takes at the sample rate, and how many instances
+fit in one core. Two more runs show the cost relative to the plain one:
+gliding (a parameter written every block: the first one set with -p, else
+the first parameter, moved by a quarter and back) and silence after sound
+(a loud second, then five times --seconds of digital silence). The last row
 is the floor: the same loop copying the input to the output.
 
 options:

@@ -6,37 +6,16 @@
 #include <cstdio>
 
 #include "JsonText.h"
+#include "ReportText.h"
 #include "PluginReport.h"
 
 namespace kqfx::command {
 namespace {
 
-std::string shortest(float value) {
-  if (std::isnan(value)) return "nan";
-  if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
-  char text[32];
-  const auto result = std::to_chars(text, text + sizeof text, value);
-  return std::string(text, result.ptr);
-}
-
 std::string hex(int32_t value) {
   char text[16];
   std::snprintf(text, sizeof text, "0x%08X", static_cast<uint32_t>(value));
   return text;
-}
-
-std::string joined(const std::vector<std::string>& parts, const std::string& separator) {
-  std::string text;
-  for (const std::string& part : parts) text += (text.empty() ? "" : separator) + part;
-  return text;
-}
-
-std::string padded(const std::string& text, std::size_t width) {
-  return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
-}
-
-std::string paddedLeft(const std::string& text, std::size_t width) {
-  return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
 }
 
 std::string parameterTable(const std::vector<ParameterReport>& parameters) {
