@@ -24,7 +24,9 @@ const std::string kFixtures = KQFX_FIXTURE_DIR;
 
 PluginSetup setupOf(const std::string& path, std::vector<ParameterArgument> parameters = {},
                     int sampleRate = 48000) {
-  return {path, std::move(parameters), sampleRate, 512, false};
+  const kqfx::command::ChosenPlugin vst2{kqfx::host::PluginFormat::vst2,
+                                         std::filesystem::path(path).stem().string(), path, {}};
+  return {vst2, std::move(parameters), sampleRate, 512, false};
 }
 
 double dbOf(std::complex<double> value) { return 20.0 * std::log10(std::abs(value)); }
@@ -205,6 +207,32 @@ TEST(Analyze, CommandDrawsImagesAndPrintsFiguresPerSteppedValue) {
   EXPECT_EQ(image.substr(12, 4), "IHDR");
   const auto byte = [&](std::size_t i) { return static_cast<unsigned>(static_cast<unsigned char>(image[i])); };
   EXPECT_EQ((byte(16) << 24) | (byte(17) << 16) | (byte(18) << 8) | byte(19), 900u);  // width
+  std::filesystem::remove_all(out);
+}
+
+// The same effect as an LV2 plug-in (named by its URI, its port set by its
+// own value) measures exactly as the VST 2 one.
+TEST(Analyze, AnLv2PluginMeasuresAsItsVst2Twin) {
+  const std::filesystem::path out = std::filesystem::path(::testing::TempDir()) / "kqfx-analyze-lv2";
+  std::filesystem::remove_all(out);
+  const CommandResult vst2 = runKqfx({"analyze", kPlugins + "/Grubbel.so", "-p", "Limit=-6dB",
+                                      "--what", "transfer", "--out", (out / "vst2").string(), "--json"});
+  const CommandResult lv2 = runKqfx({"analyze", "urn:kqfx:Grubbel", "-p", "Limit=-6", "--what",
+                                     "transfer", "--out", (out / "lv2").string(), "--json"});
+  ASSERT_EQ(vst2.status, 0) << vst2.err;
+  ASSERT_EQ(lv2.status, 0) << lv2.err;
+  const Json a = Json::parse(vst2.out);
+  const Json b = Json::parse(lv2.out);
+  EXPECT_EQ(b["plugin"].text(), "Grubbel");
+  EXPECT_EQ(b["curves"][0]["settings"][0].text(), "Limit = -6 dB");  // the port value
+  const Json& ta = a["curves"][0]["transfer"];
+  const Json& tb = b["curves"][0]["transfer"];
+  ASSERT_EQ(ta.array().size(), tb.array().size());
+  ASSERT_GT(ta.array().size(), 20u);
+  for (std::size_t i = 0; i < ta.array().size(); ++i) {
+    EXPECT_EQ(ta[i][1].number(), tb[i][1].number()) << i;
+  }
+  EXPECT_TRUE(std::filesystem::exists(out / "lv2" / "Grubbel-transfer.png"));
   std::filesystem::remove_all(out);
 }
 

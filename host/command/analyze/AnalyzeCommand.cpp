@@ -9,6 +9,7 @@
 #include "Commands.h"
 #include "Interruption.h"
 #include "JsonText.h"
+#include "PluginChoice.h"
 #include "PluginSearch.h"
 #include "StandardOutput.h"
 #include "analyze/AnalysisFigures.h"
@@ -63,7 +64,7 @@ std::string joined(const std::vector<std::string>& parts) {
 
 int runAnalyze(const AnalyzeRequest& request) {
   const auto steps = parameterSteps(request.parameters);
-  const std::filesystem::path plugin = resolvePlugin(request.plugin, SearchEnvironment::fromProcess());
+  const ChosenPlugin plugin = choosePlugin(request.plugin, SearchEnvironment::fromProcess());
   const ImageFormat format = request.format == "svg" ? ImageFormat::svg : ImageFormat::png;
 
   std::vector<AnalysisCurve> curves;
@@ -135,7 +136,9 @@ int runAnalyze(const AnalyzeRequest& request) {
     return 1;
   }
 
-  const std::string stem = plugin.stem().string();
+  // Images are named after the VST 2 file, or the LV2 plug-in's name.
+  std::string stem = plugin.format == host::PluginFormat::vst2 ? plugin.path.stem().string() : plugin.name;
+  std::replace(stem.begin(), stem.end(), '/', '-');
   // Whether drawing ends well or not.
   struct ReleaseDrawingCaches {
     ~ReleaseDrawingCaches() { releaseDrawingCaches(); }
@@ -152,7 +155,7 @@ int runAnalyze(const AnalyzeRequest& request) {
 
   if (request.json) {
     std::string json = "{\"plugin\": " + jsonString(description.name) + ", \"path\": " +
-                       jsonString(plugin.string()) + ", \"sampleRate\": " +
+                       jsonString(plugin.path.string()) + ", \"sampleRate\": " +
                        std::to_string(request.sampleRate) + ", \"curves\": [";
     for (std::size_t i = 0; i < curves.size(); ++i) {
       json += (i ? ", " : "") + curveJson(curves[i], settings[i]);

@@ -112,6 +112,8 @@ Measures what a plug-in does to generated test signals, run through it as
 'kqfx render' runs audio (the same signal on both inputs; the left output
 is measured), and draws the results into image files in DIR, named
 PLUGIN-KIND.png (or .svg). It prints the figures it read off the curves.
+PLUGIN is named as for 'kqfx render': a VST 2 plug-in, or an LV2 plug-in
+by its URI or name (our own effects' names mean their VST 2 form).
 
 measurements (--what):
   response   magnitude and phase from 20 Hz to the Nyquist frequency, from

@@ -11,8 +11,8 @@
 #include "PluginLoading.h"
 #include "PluginSearch.h"
 #include "ProgressBar.h"
-#include "kqfx/host/PluginInstance.h"
 #include "kqfx/host/RenderLoop.h"
+#include "kqfx/host/Vst2Plugin.h"
 
 namespace kqfx::command::analyze {
 namespace {
@@ -48,17 +48,18 @@ class RunObserver final : public host::RenderObserver {
   std::optional<ProgressBar>& bar_;
 };
 
-void applyParameters(host::PluginInstance& plugin, const std::vector<ParameterArgument>& parameters,
+void applyParameters(host::Plugin& plugin, const std::vector<ParameterArgument>& parameters,
                      std::vector<int32_t>* indices = nullptr) {
-  std::vector<std::string> names;
-  for (int32_t index = 0; index < plugin.numParams(); ++index) {
-    names.push_back(plugin.parameterName(index));
-  }
   for (const ParameterArgument& argument : parameters) {
-    const int32_t index = resolveParameter(argument.key, names);
+    const int32_t index = resolvePluginParameter(plugin, argument.key, "analyze");
     setParameterValue(plugin, index, argument, "analyze");
     if (indices) indices->push_back(index);
   }
+}
+
+std::unique_ptr<host::Plugin> instanceFor(const PluginSetup& setup) {
+  return instantiatePlugin(setup.plugin, SearchEnvironment::fromProcess(),
+                           static_cast<float>(setup.sampleRate), setup.blockSize);
 }
 
 }  // namespace
@@ -67,12 +68,11 @@ int64_t settleFrames(int sampleRate) { return 32768 + sampleRate / 4; }
 
 std::vector<double> runThrough(const PluginSetup& setup, const std::vector<float>& signal,
                                int64_t tailFrames, const std::string& label) {
-  setActivity(pluginName(setup.plugin) + ": analysing (" + label + ") at " +
+  setActivity(setup.plugin.name + ": analysing (" + label + ") at " +
               std::to_string(setup.sampleRate) + " Hz in blocks of " + std::to_string(setup.blockSize));
-  const std::unique_ptr<host::PluginLibrary> library = openPlugin(setup.plugin);
-  host::PluginInstance plugin(*library);
-  host::RenderLoop loop(plugin, static_cast<float>(setup.sampleRate), setup.blockSize);
-  applyParameters(plugin, setup.parameters);
+  const std::unique_ptr<host::Plugin> plugin = instanceFor(setup);
+  host::RenderLoop loop(*plugin);
+  applyParameters(*plugin, setup.parameters);
 
   const int64_t settle = settleFrames(setup.sampleRate);
   StereoSamples input;
@@ -96,18 +96,21 @@ std::vector<double> runThrough(const PluginSetup& setup, const std::vector<float
 }
 
 PluginDescription describe(const PluginSetup& setup) {
-  const std::unique_ptr<host::PluginLibrary> library = openPlugin(setup.plugin);
-  host::PluginInstance plugin(*library);
-  const host::RenderLoop opened(plugin, static_cast<float>(setup.sampleRate), setup.blockSize);
+  const std::unique_ptr<host::Plugin> plugin = instanceFor(setup);
+  const host::RenderLoop opened(*plugin);
   std::vector<int32_t> indices;
-  applyParameters(plugin, setup.parameters, &indices);
+  applyParameters(*plugin, setup.parameters, &indices);
   PluginDescription description;
-  description.name = plugin.text(kqfx::opGetEffectName);
-  if (description.name.empty()) description.name = setup.plugin.stem().string();
+  if (auto* vst2 = dynamic_cast<host::Vst2Plugin*>(plugin.get())) {
+    description.name = vst2->instance().text(kqfx::opGetEffectName);
+    if (description.name.empty()) description.name = setup.plugin.path.stem().string();
+  } else {
+    description.name = setup.plugin.name;
+  }
   for (const int32_t index : indices) {
-    std::string text = plugin.parameterName(index) + " = " + plugin.parameterDisplay(index);
-    const std::string unit = plugin.parameterLabel(index);
-    if (!unit.empty() && unit != " ") text += " " + unit;
+    const host::ParameterInfo& info = plugin->parameterInfo(index);
+    std::string text = info.name + " = " + plugin->parameterText(index);
+    if (!info.unit.empty()) text += " " + info.unit;
     description.settings.push_back(text);
   }
   return description;

@@ -10,11 +10,12 @@
 #include <vector>
 
 #include "ParameterArgument.h"
+#include "PluginChoice.h"
 
 namespace kqfx::command::analyze {
 
 struct PluginSetup {
-  std::filesystem::path plugin;
+  ChosenPlugin plugin;  // either format
   std::vector<ParameterArgument> parameters;
   int sampleRate = 48000;
   int32_t blockSize = 512;
@@ -31,7 +32,8 @@ std::vector<double> runThrough(const PluginSetup& setup, const std::vector<float
                                int64_t tailFrames, const std::string& label);
 
 // "Resonance = 0.50 %" for each parameter given, as the plug-in shows it,
-// and the plug-in's effect name (the file name when it has none).
+// and the plug-in's name (a VST 2 plug-in's effect name, else its file
+// name; an LV2 plug-in's name).
 struct PluginDescription {
   std::string name;
   std::vector<std::string> settings;
