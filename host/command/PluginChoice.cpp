@@ -248,15 +248,7 @@ ChosenPlugin choosePlugin(const std::string& argument, const SearchEnvironment& 
   for (const std::string& candidate : known) {
     if (std::find(once.begin(), once.end(), candidate) == once.end()) once.push_back(candidate);
   }
-  const std::vector<std::string> close = nearMisses(name, once);
-  std::string suggestion;
-  for (std::size_t i = 0; i < close.size(); ++i) {
-    suggestion += (i == 0 ? "did you mean " : i + 1 == close.size() ? " or " : ", ") +
-                  printableLine(close[i]);
-  }
-  throw CommandFailure("no plug-in named '" + printableLine(name) + "' was found (" +
-                       (suggestion.empty() ? "" : suggestion + "? ") +
-                       "see 'kqfx list' for what there is, or give a path)");
+  refuseUnknownPlugin(name, once);
 }
 
 std::unique_ptr<host::Plugin> instantiatePlugin(const ChosenPlugin& plugin,

@@ -204,6 +204,10 @@ fs::path resolvePlugin(const std::string& argument, const SearchEnvironment& env
   for (const fs::path& folder : folders) {
     for (const fs::path& candidate : sharedObjectsIn(folder)) known.push_back(pluginName(candidate));
   }
+  refuseUnknownPlugin(name, known);
+}
+
+void refuseUnknownPlugin(const std::string& name, const std::vector<std::string>& known) {
   const std::vector<std::string> close = nearMisses(name, known);
   std::string suggestion;
   for (std::size_t i = 0; i < close.size(); ++i) {

@@ -57,4 +57,8 @@ std::optional<std::filesystem::path> findPlugin(const std::string& name,
 std::filesystem::path resolvePlugin(const std::string& argument,
                                     const SearchEnvironment& environment);
 
+// Refuses a name no plug-in answers to, suggesting the near misses among
+// the names `known` (at most a few, in order).
+[[noreturn]] void refuseUnknownPlugin(const std::string& name, const std::vector<std::string>& known);
+
 }  // namespace kqfx::command
