@@ -45,10 +45,18 @@ class Fennick final : public StereoEffect<Fennick, 4, StandardGain> {
   void renderChunk(const Chunk& chunk) {
     if (chunk[kBlast].steady() && chunk[kZeta].steady() &&
         readAheadSafe(chunk.inL, chunk.inR, chunk.outL, chunk.outR, chunk.frames)) {
-      if (path_ == LanePath::kScalar) {
-        renderCurve<Output, ScalarLanes>(chunk);
-      } else {
-        renderCurve<Output, BaselineLanes>(chunk);
+      switch (path_) {
+        case LanePath::kWide:
+#if KQFX_HAS_X86_LANES
+          renderCurveWide<Output>(chunk);
+          break;
+#endif
+        case LanePath::kBaseline:
+          renderCurve<Output, BaselineLanes>(chunk);
+          break;
+        case LanePath::kScalar:
+          renderCurve<Output, ScalarLanes>(chunk);
+          break;
       }
       return;
     }
@@ -91,6 +99,15 @@ class Fennick final : public StereoEffect<Fennick, 4, StandardGain> {
         break;
     }
   }
+
+#if KQFX_HAS_X86_LANES
+  // Four samples per instruction where the baseline has two; chosen only
+  // where the processor has the instructions.
+  template <class Output>
+  __attribute__((target("avx2"), flatten)) void renderCurveWide(const Chunk& chunk) {
+    renderCurve<Output, WideLanes>(chunk);
+  }
+#endif
 
   // The chunk's samples of both channels shaped first, then run through
   // the DC filters and the clip: the shaping of many samples overlaps, and

@@ -19,6 +19,7 @@
 #include "kqfx/dsp/ShaperLanes.h"
 #include "kqfx/dsp/DcRemover.h"
 #include "kqfx/dsp/GainLaw.h"
+#include "kqfx/dsp/LanePath.h"
 #include "kqfx/dsp/SignalHelpers.h"
 #include "kqfx/dsp/SmoothParameter.h"
 
@@ -163,6 +164,9 @@ void expectEveryCurveMatchesOneSample() {
 TEST(ShaperLanesTest, EveryCurveInLanesIsTheOneSampleCurve) {
   expectEveryCurveMatchesOneSample<BaselineLanes>();
   expectEveryCurveMatchesOneSample<ScalarLanes>();
+#if KQFX_HAS_X86_LANES
+  if (wideLanesAvailable()) expectEveryCurveMatchesOneSample<WideLanes>();
+#endif
 }
 
 TEST(ChannelLayoutTest, ReadingAheadOnlyWhereFrameOrderCannotShow) {

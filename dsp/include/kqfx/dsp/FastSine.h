@@ -1,5 +1,5 @@
 #pragma once
-// sin(a) * scale rounded to a 32-bit float, for two doubles side by side,
+// sin(a) * scale rounded to a 32-bit float, for four doubles side by side,
 // giving exactly the float that float(std::sin(a) * scale) gives, at a
 // fraction of the cost. Pure functions; audio thread.
 //
@@ -45,7 +45,7 @@ namespace kqfx::shaper {
 
 template <class L>
 struct SineLanes {
-  typename L::Floats value;   // the two floats in the low lanes
+  typename L::Floats value;   // the four floats
   int fallback;   // bit j set: lane j must be computed with std::sin
 };
 
@@ -74,33 +74,33 @@ inline constexpr double kTaylor[] = {
 };
 
 template <class L>
-inline typename L::Doubles absolute(typename L::Doubles x) {
-  return L::bitAndNot(L::splatDoubles(-0.0), x);
+inline typename L::Quad absolute(typename L::Quad x) {
+  return L::bitAndNot(L::broadcast(-0.0), x);
 }
 }  // namespace sine_detail
 
 // float(sin(a) * scale) in each lane, or a fallback mark.
 template <class L>
-inline SineLanes<L> sineTimes(typename L::Doubles a, typename L::Doubles scale) {
+inline SineLanes<L> sineTimes(typename L::Quad a, typename L::Quad scale) {
   using namespace sine_detail;
-  using D = typename L::Doubles;
+  using D = typename L::Quad;
   D r = a;
-  D odd = L::zeroDoubles();
-  int covered = 3;  // bit j: lane j's argument lies where the bound holds
-  if (L::signBits(L::lessEqual(absolute<L>(a), L::splatDoubles(kMaxReduced))) != 3) {
+  D odd = L::broadcast(0.0);
+  int covered = 15;  // bit j: lane j's argument lies where the bound holds
+  if (L::signBits(L::lessEqual(absolute<L>(a), L::broadcast(kMaxReduced))) != 15) {
     // Some lane needs reducing (the usual small arguments need not).
-    const D inRange = L::lessEqual(absolute<L>(a), L::splatDoubles(kMaxArgument));
+    const D inRange = L::lessEqual(absolute<L>(a), L::broadcast(kMaxArgument));
     // n = round(a / pi); the shifter leaves n's parity in the lowest bit.
-    const D shifted = L::add(L::mul(a, L::splatDoubles(kInvPi)), L::splatDoubles(kShifter));
-    const D n = L::sub(shifted, L::splatDoubles(kShifter));
+    const D shifted = L::add(L::mul(a, L::broadcast(kInvPi)), L::broadcast(kShifter));
+    const D n = L::sub(shifted, L::broadcast(kShifter));
     odd = L::shiftBitsLeft(shifted, 63);
-    r = L::sub(a, L::mul(n, L::splatDoubles(kPi1)));
-    r = L::sub(r, L::mul(n, L::splatDoubles(kPi2)));
-    r = L::sub(r, L::mul(n, L::splatDoubles(kPi3)));
+    r = L::sub(a, L::mul(n, L::broadcast(kPi1)));
+    r = L::sub(r, L::mul(n, L::broadcast(kPi2)));
+    r = L::sub(r, L::mul(n, L::broadcast(kPi3)));
     const D rAbs = absolute<L>(r);
     const D reducedOk = L::bitAnd(
-        L::lessEqual(rAbs, L::splatDoubles(kMaxReduced)),
-        L::bitOr(L::equal(n, L::zeroDoubles()), L::greaterEqual(rAbs, L::splatDoubles(kMinReduced))));
+        L::lessEqual(rAbs, L::broadcast(kMaxReduced)),
+        L::bitOr(L::equal(n, L::broadcast(0.0)), L::greaterEqual(rAbs, L::broadcast(kMinReduced))));
     covered = L::signBits(L::bitAnd(inRange, reducedOk));
   }
 
@@ -113,7 +113,7 @@ inline SineLanes<L> sineTimes(typename L::Doubles a, typename L::Doubles scale) 
   const D s4 = L::mul(s2, s2);
   const D s8 = L::mul(s4, s4);
   auto pair = [s](double low, double high) {
-    return L::add(L::splatDoubles(low), L::mul(L::splatDoubles(high), s));
+    return L::add(L::broadcast(low), L::mul(L::broadcast(high), s));
   };
   const D e0 = pair(1.0, kTaylor[0]);
   const D e1 = pair(kTaylor[1], kTaylor[2]);
@@ -123,20 +123,20 @@ inline SineLanes<L> sineTimes(typename L::Doubles a, typename L::Doubles scale) 
   const D f0 = L::add(e0, L::mul(e1, s2));
   const D f1 = L::add(e2, L::mul(e3, s2));
   const D p = L::add(L::add(f0, L::mul(f1, s4)), L::mul(e4, s8));
-  const typename L::Doubles sine = L::bitXor(L::mul(r, p), odd);
+  const D sine = L::bitXor(L::mul(r, p), odd);
 
-  const typename L::Doubles product = L::mul(sine, scale);
-  const typename L::Floats below = L::narrow(L::mul(product, L::splatDoubles(1.0 - kCheck)));
-  const typename L::Floats above = L::narrow(L::mul(product, L::splatDoubles(1.0 + kCheck)));
-  const int same = L::signBits(L::equal(below, above)) & 3;
+  const D product = L::mul(sine, scale);
+  const typename L::Floats below = L::narrow(L::mul(product, L::broadcast(1.0 - kCheck)));
+  const typename L::Floats above = L::narrow(L::mul(product, L::broadcast(1.0 + kCheck)));
+  const int same = L::signBits(L::equal(below, above));
   const int sure = same & covered;
-  return {L::narrow(product), ~sure & 3};
+  return {L::narrow(product), ~sure & 15};
 }
 
 // One value through the lanes, with the fallback taken where marked.
 template <class L = BaselineLanes>
 inline float sineTimes(double a, double scale) {
-  const SineLanes<L> lanes = sineTimes<L>(L::splatDoubles(a), L::splatDoubles(scale));
+  const SineLanes<L> lanes = sineTimes<L>(L::broadcast(a), L::broadcast(scale));
   if (lanes.fallback & 1) return static_cast<float>(std::sin(a) * scale);
   return L::lane(lanes.value, 0);
 }
@@ -144,7 +144,7 @@ inline float sineTimes(double a, double scale) {
 // True when the lanes answer for (a, scale) without the library's sine.
 template <class L = BaselineLanes>
 inline bool sineTimesIsSure(double a, double scale) {
-  return (sineTimes<L>(L::splatDoubles(a), L::splatDoubles(scale)).fallback & 1) == 0;
+  return (sineTimes<L>(L::broadcast(a), L::broadcast(scale)).fallback & 1) == 0;
 }
 
 }  // namespace kqfx::shaper

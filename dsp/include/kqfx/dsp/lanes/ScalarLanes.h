@@ -145,6 +145,24 @@ struct ScalarLanes {
   static Quad sub(Quad a, Quad b) { return each(a, b, [](double x, double y) { return x - y; }); }
   static Quad mul(Quad a, Quad b) { return each(a, b, [](double x, double y) { return x * y; }); }
   static Quad div(Quad a, Quad b) { return each(a, b, [](double x, double y) { return x / y; }); }
+  static Quad min(Quad a, Quad b) { return each(a, b, [](double x, double y) { return x < y ? x : y; }); }
+  static Quad bitAnd(Quad a, Quad b) { return bits(a, b, [](uint64_t x, uint64_t y) { return x & y; }); }
+  static Quad bitOr(Quad a, Quad b) { return bits(a, b, [](uint64_t x, uint64_t y) { return x | y; }); }
+  static Quad bitXor(Quad a, Quad b) { return bits(a, b, [](uint64_t x, uint64_t y) { return x ^ y; }); }
+  static Quad bitAndNot(Quad a, Quad b) { return bits(a, b, [](uint64_t x, uint64_t y) { return ~x & y; }); }
+  static Quad greater(Quad a, Quad b) { return test(a, b, [](double x, double y) { return x > y; }); }
+  static Quad greaterEqual(Quad a, Quad b) { return test(a, b, [](double x, double y) { return x >= y; }); }
+  static Quad lessEqual(Quad a, Quad b) { return test(a, b, [](double x, double y) { return x <= y; }); }
+  static Quad equal(Quad a, Quad b) { return test(a, b, [](double x, double y) { return x == y; }); }
+  static int signBits(Quad a) {
+    int mask = 0;
+    for (int i = 0; i < 4; ++i) mask |= static_cast<int>(std::bit_cast<uint64_t>(a.v[i]) >> 63) << i;
+    return mask;
+  }
+  static Quad shiftBitsLeft(Quad a, int count) {
+    for (double& x : a.v) x = std::bit_cast<double>(std::bit_cast<uint64_t>(x) << count);
+    return a;
+  }
 
  private:
   // A double rounded to a float, held where the optimiser cannot see

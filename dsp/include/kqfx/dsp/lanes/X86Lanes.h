@@ -121,6 +121,21 @@ struct Sse2Lanes {
   static Quad sub(Quad a, Quad b) { return {_mm_sub_pd(a.low, b.low), _mm_sub_pd(a.high, b.high)}; }
   static Quad mul(Quad a, Quad b) { return {_mm_mul_pd(a.low, b.low), _mm_mul_pd(a.high, b.high)}; }
   static Quad div(Quad a, Quad b) { return {_mm_div_pd(a.low, b.low), _mm_div_pd(a.high, b.high)}; }
+  static Quad min(Quad a, Quad b) { return {_mm_min_pd(a.low, b.low), _mm_min_pd(a.high, b.high)}; }
+  static Quad bitAnd(Quad a, Quad b) { return {_mm_and_pd(a.low, b.low), _mm_and_pd(a.high, b.high)}; }
+  static Quad bitOr(Quad a, Quad b) { return {_mm_or_pd(a.low, b.low), _mm_or_pd(a.high, b.high)}; }
+  static Quad bitXor(Quad a, Quad b) { return {_mm_xor_pd(a.low, b.low), _mm_xor_pd(a.high, b.high)}; }
+  static Quad bitAndNot(Quad a, Quad b) {
+    return {_mm_andnot_pd(a.low, b.low), _mm_andnot_pd(a.high, b.high)};
+  }
+  static Quad greater(Quad a, Quad b) { return {_mm_cmpgt_pd(a.low, b.low), _mm_cmpgt_pd(a.high, b.high)}; }
+  static Quad greaterEqual(Quad a, Quad b) {
+    return {_mm_cmpge_pd(a.low, b.low), _mm_cmpge_pd(a.high, b.high)};
+  }
+  static Quad lessEqual(Quad a, Quad b) { return {_mm_cmple_pd(a.low, b.low), _mm_cmple_pd(a.high, b.high)}; }
+  static Quad equal(Quad a, Quad b) { return {_mm_cmpeq_pd(a.low, b.low), _mm_cmpeq_pd(a.high, b.high)}; }
+  static int signBits(Quad a) { return _mm_movemask_pd(a.low) | _mm_movemask_pd(a.high) << 2; }
+  static Quad shiftBitsLeft(Quad a, int count) { return {shiftBitsLeft(a.low, count), shiftBitsLeft(a.high, count)}; }
 };
 
 // Quad wraps the AVX vector in a struct: code compiled for the baseline
@@ -137,6 +152,17 @@ struct WideLanes : Sse2Lanes {
   using Sse2Lanes::mul;
   using Sse2Lanes::narrow;
   using Sse2Lanes::sub;
+  using Sse2Lanes::min;
+  using Sse2Lanes::bitAnd;
+  using Sse2Lanes::bitOr;
+  using Sse2Lanes::bitXor;
+  using Sse2Lanes::bitAndNot;
+  using Sse2Lanes::greater;
+  using Sse2Lanes::greaterEqual;
+  using Sse2Lanes::lessEqual;
+  using Sse2Lanes::equal;
+  using Sse2Lanes::signBits;
+  using Sse2Lanes::shiftBitsLeft;
 
   __attribute__((target("avx"))) static Quad widen(Floats a) { return {_mm256_cvtps_pd(a)}; }
   __attribute__((target("avx"))) static Floats narrow(Quad a) { return _mm256_cvtpd_ps(a.v); }
@@ -148,6 +174,28 @@ struct WideLanes : Sse2Lanes {
   __attribute__((target("avx"))) static Quad sub(Quad a, Quad b) { return {_mm256_sub_pd(a.v, b.v)}; }
   __attribute__((target("avx"))) static Quad mul(Quad a, Quad b) { return {_mm256_mul_pd(a.v, b.v)}; }
   __attribute__((target("avx"))) static Quad div(Quad a, Quad b) { return {_mm256_div_pd(a.v, b.v)}; }
+  __attribute__((target("avx"))) static Quad min(Quad a, Quad b) { return {_mm256_min_pd(a.v, b.v)}; }
+  __attribute__((target("avx"))) static Quad bitAnd(Quad a, Quad b) { return {_mm256_and_pd(a.v, b.v)}; }
+  __attribute__((target("avx"))) static Quad bitOr(Quad a, Quad b) { return {_mm256_or_pd(a.v, b.v)}; }
+  __attribute__((target("avx"))) static Quad bitXor(Quad a, Quad b) { return {_mm256_xor_pd(a.v, b.v)}; }
+  __attribute__((target("avx"))) static Quad bitAndNot(Quad a, Quad b) { return {_mm256_andnot_pd(a.v, b.v)}; }
+  // The same predicates as the SSE2 forms (ordered; equal is quiet).
+  __attribute__((target("avx"))) static Quad greater(Quad a, Quad b) {
+    return {_mm256_cmp_pd(a.v, b.v, _CMP_GT_OS)};
+  }
+  __attribute__((target("avx"))) static Quad greaterEqual(Quad a, Quad b) {
+    return {_mm256_cmp_pd(a.v, b.v, _CMP_GE_OS)};
+  }
+  __attribute__((target("avx"))) static Quad lessEqual(Quad a, Quad b) {
+    return {_mm256_cmp_pd(a.v, b.v, _CMP_LE_OS)};
+  }
+  __attribute__((target("avx"))) static Quad equal(Quad a, Quad b) {
+    return {_mm256_cmp_pd(a.v, b.v, _CMP_EQ_OQ)};
+  }
+  __attribute__((target("avx"))) static int signBits(Quad a) { return _mm256_movemask_pd(a.v); }
+  __attribute__((target("avx2"))) static Quad shiftBitsLeft(Quad a, int count) {
+    return {_mm256_castsi256_pd(_mm256_slli_epi64(_mm256_castpd_si256(a.v), count))};
+  }
 };
 
 }  // namespace kqfx
