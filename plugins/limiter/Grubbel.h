@@ -20,6 +20,9 @@ class Grubbel final : public StereoEffect<Grubbel, 2, StandardGain> {
       {"Input Gain", "dB", 0.5f},
       {"Limit", "dB", 1.0f},
   }};
+  // A steady stretch of a block comes as one chunk, however long: its two
+  // loops then run over the whole stretch once.
+  static constexpr bool kSteadyChunksWhole = true;
 
   explicit Grubbel(HostCallback callback)
       : StereoEffect(callback, fourCharCode("KQGR"), kParameters) {}

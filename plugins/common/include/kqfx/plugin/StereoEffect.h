@@ -10,7 +10,9 @@
 // An effect derives as
 //   class Foo : public StereoEffect<Foo, N, Law>
 // (Law: the GainLaw of its "Input Gain" parameter, found by that name in
-// the table; leave it out for an effect without one) and provides:
+// the table; leave it out for an effect without one), hands its table,
+// `static constexpr ParameterTable kParameters`, to the constructor, and
+// provides:
 //   template <class Output> void renderChunk(const Chunk& chunk);
 //       audio thread; no allocation, locks, system calls or throws.
 //       chunk.inL/inR/outL/outR hold chunk.frames frames (1..kChunkFrames)
@@ -47,6 +49,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 #include <type_traits>
 
 #include "kqfx/dsp/CachedGain.h"
@@ -112,7 +115,6 @@ class StereoEffect : public AudioEffect {
       : AudioEffect(callback, 1, kNumParams), parameters_(parameters) {
     for (std::size_t i = 0; i < NumParams; ++i) {
       smoothers_[i].reset(parameters[i].rampLength, parameters[i].initialValue);
-      if (std::strcmp(parameters[i].name, "Input Gain") == 0) gainIndex_ = static_cast<int32_t>(i);
     }
     effectRecord.numInputs = 2;
     effectRecord.numOutputs = 2;
@@ -177,23 +179,12 @@ class StereoEffect : public AudioEffect {
   // renderChunk (an effect's own `render` hides this one).
   template <class Output>
   void render(const float* inL, const float* inR, float* outL, float* outR, int32_t n) {
-    for (int32_t done = 0; done < n;) {
-      if (readSteady(n - done)) {
-        // Steady from here: the rest of the block with these values, as
-        // one chunk for an effect that takes steady chunks of any length.
-        if constexpr (requires { requires Derived::kSteadyChunksWhole; }) {
-          renderAt<Output>(inL, inR, outL, outR, done, n - done, n - done);
-          return;
-        }
-        for (; done < n; done += kChunkFrames) {
-          renderAt<Output>(inL, inR, outL, outR, done, n - done);
-        }
-        return;
-      }
-      const int32_t m = n - done < kChunkFrames ? n - done : kChunkFrames;
-      readChunk(m);
-      renderAt<Output>(inL, inR, outL, outR, done, m);
-      done += m;
+    // Most blocks are steady from their start: that path stays short, the
+    // glides are worked through out of line.
+    if (readSteady(n)) [[likely]] {
+      renderSteady<Output>(inL, inR, outL, outR, 0, n);
+    } else {
+      renderGliding<Output>(inL, inR, outL, outR, n);
     }
   }
 
@@ -236,6 +227,34 @@ class StereoEffect : public AudioEffect {
     return true;
   }
 
+  // Every parameter steady from frame `done` to the block's end `n`: the
+  // rest of the block with these values, as one chunk for an effect that
+  // takes steady chunks of any length.
+  template <class Output>
+  void renderSteady(const float* inL, const float* inR, float* outL, float* outR, int32_t done,
+                    int32_t n) {
+    if constexpr (requires { requires Derived::kSteadyChunksWhole; }) {
+      renderAt<Output>(inL, inR, outL, outR, done, n - done, n - done);
+    } else {
+      for (; done < n; done += kChunkFrames) renderAt<Output>(inL, inR, outL, outR, done, n - done);
+    }
+  }
+
+  // Some parameter glides at the block's start: gliding chunks until every
+  // parameter stands, then the steady rest.
+  template <class Output>
+  [[gnu::noinline]] void renderGliding(const float* inL, const float* inR, float* outL,
+                                       float* outR, int32_t n) {
+    int32_t done = 0;
+    do {
+      const int32_t m = n - done < kChunkFrames ? n - done : kChunkFrames;
+      readChunk(m);
+      renderAt<Output>(inL, inR, outL, outR, done, m);
+      done += m;
+    } while (done < n && !readSteady(n - done));
+    if (done < n) renderSteady<Output>(inL, inR, outL, outR, done, n);
+  }
+
   // The chunk from frame `start` of the block, `left` frames to go.
   template <class Output>
   void renderAt(const float* inL, const float* inR, float* outL, float* outR, int32_t start,
@@ -265,10 +284,19 @@ class StereoEffect : public AudioEffect {
     readGain(m);
   }
 
+  // The index of "Input Gain" in the effect's table; -1 without one.
+  static constexpr int32_t gainIndexIn(const ParameterTable& table) {
+    for (std::size_t i = 0; i < NumParams; ++i) {
+      if (std::string_view(table[i].name) == "Input Gain") return static_cast<int32_t>(i);
+    }
+    return -1;
+  }
+
   void readGain(int32_t m) {
     if constexpr (kHasInputGain) {
-      if (gainIndex_ < 0) return;
-      const ChunkParameter& gain = chunk_.parameters[static_cast<std::size_t>(gainIndex_)];
+      constexpr int32_t kGainIndex = gainIndexIn(Derived::kParameters);
+      static_assert(kGainIndex >= 0, "an effect with a gain law has an \"Input Gain\"");
+      const ChunkParameter& gain = chunk_.parameters[static_cast<std::size_t>(kGainIndex)];
       if (gain.steady()) {
         chunk_.gain = {gainCache_.factor(gain.value), nullptr};
       } else {
@@ -293,7 +321,6 @@ class StereoEffect : public AudioEffect {
 
   const ParameterTable& parameters_;
   std::array<SmoothParameter, NumParams> smoothers_;
-  int32_t gainIndex_ = -1;  // of "Input Gain"; -1 without one
   [[no_unique_address]] GainCache gainCache_;
   Chunk chunk_;
   alignas(16) float glides_[NumParams][kChunkFrames] = {};
