@@ -229,7 +229,8 @@ LV2 plug-ins go through the same checks as LV2 hosts drive them: loading
 and lifecycle are instantiate, activate, deactivate and cleanup (a rate
 or block size change makes a new instance); parameters are the control
 inputs, set to values in their range (integer, toggled and enumerated
-ones to their own values). Checks of what LV2 does not have are shown as
+ones to their own values); a port declared costly to change or not for
+automation is set but, as in a host, not moved while audio runs. Checks of what LV2 does not have are shown as
 N/A and not run: metadata (names and ranges are in the description),
 threads (LV2 writes control inputs on the thread that runs the plug-in)
 and editor. One check is LV2's alone:

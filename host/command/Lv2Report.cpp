@@ -24,6 +24,8 @@ std::vector<std::string> propertyNames(const host::Lv2PortDescription& port) {
   if (port.toggled) names.emplace_back("toggled");
   if (port.enumeration) names.emplace_back("enumeration");
   if (port.logarithmic) names.emplace_back("logarithmic");
+  if (port.expensive) names.emplace_back("expensive");
+  if (port.notAutomatic) names.emplace_back("not-automatic");
   if (port.connectionOptional) names.emplace_back("connection-optional");
   if (port.reportsLatency) names.emplace_back("reports-latency");
   if (port.sampleRateRelative) names.emplace_back("sample-rate");

@@ -112,6 +112,7 @@ Lv2Plugin::Lv2Plugin(Lv2World& world, const std::string& uri, float sampleRate,
           info.toggled = port.toggled;
           info.enumeration = port.enumeration;
           info.logarithmic = port.logarithmic;
+          info.automatable = !port.expensive && !port.notAutomatic;
           info.scalePoints = port.scalePoints;
           controls_[port.index] = info.defaultValue;
           parameters_.push_back(std::move(info));

@@ -316,6 +316,8 @@ Lv2PluginDescription Lv2World::describe(const std::string& uri) const {
   Node toggled(lilv_new_uri(world_, LV2_CORE__toggled));
   Node enumeration(lilv_new_uri(world_, LV2_CORE__enumeration));
   Node logarithmic(lilv_new_uri(world_, "http://lv2plug.in/ns/ext/port-props#logarithmic"));
+  Node expensive(lilv_new_uri(world_, "http://lv2plug.in/ns/ext/port-props#expensive"));
+  Node notAutomatic(lilv_new_uri(world_, "http://lv2plug.in/ns/ext/port-props#notAutomatic"));
   Node optionalConnection(lilv_new_uri(world_, LV2_CORE__connectionOptional));
   Node reportsLatency(lilv_new_uri(world_, LV2_CORE__reportsLatency));
   Node sampleRate(lilv_new_uri(world_, LV2_CORE__sampleRate));
@@ -344,6 +346,8 @@ Lv2PluginDescription Lv2World::describe(const std::string& uri) const {
     p.toggled = has(toggled);
     p.enumeration = has(enumeration);
     p.logarithmic = has(logarithmic);
+    p.expensive = has(expensive);
+    p.notAutomatic = has(notAutomatic);
     p.connectionOptional = has(optionalConnection);
     p.sampleRateRelative = has(sampleRate);
     p.reportsLatency = has(reportsLatency) || (hasLatencyPort && index == latencyPort);

@@ -58,6 +58,24 @@ TEST(ValidateLv2, BrokenPluginsAreCaughtByTheirChecks) {
       << allocates.out;
 }
 
+// A port declared costly to change is set, as a host sets it, but not
+// moved while audio runs: the plug-in's rebuild on a change of it is no
+// fault, and the automation check says what it left standing.
+TEST(ValidateLv2, PortsDeclaredCostlyToChangeAreLeftStanding) {
+  const CommandResult result = runKqfx({"validate", "urn:kqfx-test:ExpensiveSize", "--level", "1",
+                                        "--check", "automation", "--check", "real-time"},
+                                       kHermetic);
+  EXPECT_EQ(result.status, 0) << result.out;
+  EXPECT_EQ(lineStarting(result.out, "PASS  automation"),
+            "PASS  automation      all 1 automatable parameters moved before each of 1378 process "
+            "calls of 32 frames: output finite; 1 declared costly to change or not for automation "
+            "left standing")
+      << result.out;
+  EXPECT_EQ(lineStarting(result.out, "PASS  real-time").rfind("PASS  real-time       no allocation", 0),
+            0u)
+      << result.out;
+}
+
 TEST(ValidateLv2, PositionsBecomeValuesAHostWouldWrite) {
   using command::validate::portValueAt;
   host::ParameterInfo port;

@@ -26,12 +26,16 @@ inline void randomizeParameters(PluginRig& rig, std::mt19937_64& random) {
 }
 
 // Hosts automate a few parameters at a time: sets up to this many before
-// a call, taking the parameters in turn from `next`.
+// a call, taking the automatable parameters in turn from `next`.
 constexpr int32_t kMovedAtOnce = 16;
 inline void moveSomeParameters(PluginRig& rig, std::mt19937_64& random, int32_t& next) {
   const int32_t count = rig.numParams();
-  for (int32_t i = 0; i < std::min(count, kMovedAtOnce); ++i) {
-    rig.setParameter(next, randomUnit(random));
+  int32_t moved = 0;
+  for (int32_t tried = 0; tried < count && moved < kMovedAtOnce; ++tried) {
+    if (rig.automatable(next)) {
+      rig.setParameter(next, randomUnit(random));
+      ++moved;
+    }
     next = (next + 1) % count;
   }
 }

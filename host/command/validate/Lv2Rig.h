@@ -29,6 +29,7 @@ class Lv2Rig final : public PluginRig {
   // positions outside 0..1 and NaN go past the range unrounded.
   void setParameter(int32_t index, float position) override;
   std::string parameterName(int32_t index) override;
+  bool automatable(int32_t index) override { return plugin_->parameterInfo(index).automatable; }
 
   void resume() override;
   void suspend() override;

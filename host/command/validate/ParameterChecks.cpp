@@ -36,7 +36,11 @@ CheckOutcome checkAutomation(const CheckContext& context) {
   SampleCounts counts;
   int64_t at = 0;
   const int64_t frames = static_cast<int64_t>(kRate) * context.settings.level;
-  const int32_t count = checkedParameterCount(rig);
+  // Ports declared costly to change or not for automation stand, as in a
+  // host.
+  int32_t standing = 0;
+  for (int32_t p = 0; p < rig.numParams(); ++p) standing += rig.automatable(p) ? 0 : 1;
+  const int32_t count = std::max(0, checkedParameterCount(rig) - standing);
   const int32_t moved = std::min(count, kMovedAtOnce);
   int32_t next = 0;
   while (at < frames) {
@@ -46,12 +50,16 @@ CheckOutcome checkAutomation(const CheckContext& context) {
   if (!counts.allFinite()) {
     return CheckOutcome::failed(nonFiniteSeen(counts, "under automation"));
   }
+  const std::string which = standing > 0 ? " automatable parameters" : " parameters";
   return CheckOutcome::passed(
-      (moved == count ? "all " + std::to_string(count) + " parameters"
-                      : std::to_string(moved) + " of the " + std::to_string(count) +
-                            " parameters in turn") +
+      (moved == count ? "all " + std::to_string(count) + which
+                      : std::to_string(moved) + " of the " + std::to_string(count) + which +
+                            " in turn") +
       " moved before each of " + std::to_string(frames / kSubBlock) +
-      " process calls of 32 frames: output finite");
+      " process calls of 32 frames: output finite" +
+      (standing > 0 ? "; " + std::to_string(standing) +
+                          " declared costly to change or not for automation left standing"
+                    : ""));
 }
 
 CheckOutcome checkParameterFuzz(const CheckContext& context) {

@@ -46,6 +46,9 @@ class PluginRig {
   virtual int32_t numParams() = 0;
   virtual void setParameter(int32_t index, float position) = 0;
   virtual std::string parameterName(int32_t index) = 0;
+  // False for a parameter hosts set but do not move while audio runs (an
+  // LV2 port declared costly to change or not meant for automation).
+  virtual bool automatable(int32_t /*index*/) { return true; }
   // Reads back what the plug-in shows for a parameter, where the format
   // has a call for it (the value and its text in VST 2).
   virtual void readParameter(int32_t /*index*/) {}

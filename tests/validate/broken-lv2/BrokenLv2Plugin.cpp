@@ -1,7 +1,7 @@
 // Deliberately broken LV2 plug-ins, one fault each, built only so that the
-// validator's tests can see its LV2 rig catch them. Each shared object is
-// built with one BROKEN_* definition; otherwise a plain stereo gain with
-// one control input.
+// validator's tests can see its LV2 rig catch them, and one that is right
+// but easy to misjudge. Each shared object is built with one BROKEN_*
+// definition; otherwise a plain stereo gain with one control input.
 #include <lv2/core/lv2.h>
 
 #include <cstdlib>
@@ -9,12 +9,13 @@
 
 namespace {
 
-enum Port : uint32_t { kInLeft, kInRight, kOutLeft, kOutRight, kGain, kPorts };
+enum Port : uint32_t { kInLeft, kInRight, kOutLeft, kOutRight, kGain, kSize, kPorts };
 
 struct Broken {
   const float* ports[kPorts] = {};
   float* outputs[2] = {};
   bool ran = false;
+  float size = 0.0f;
 };
 
 LV2_Handle instantiate(const LV2_Descriptor*, double, const char*, const LV2_Feature* const*) {
@@ -39,6 +40,15 @@ void run(LV2_Handle handle, uint32_t frames) {
   void* volatile scratch = std::malloc(frames * sizeof(float) + 1);
   std::free(scratch);
 #endif
+#if defined(BROKEN_EXPENSIVE_SIZE)
+  // Rebuilds its tables, allocating, when "size" changes between runs: a
+  // port it declares costly to change, which hosts leave standing.
+  if (broken.ran && *broken.ports[kSize] != broken.size) {
+    void* volatile tables = std::malloc(1024);
+    std::free(tables);
+  }
+  if (broken.ports[kSize]) broken.size = *broken.ports[kSize];
+#endif
   broken.ran = true;
   const float gain = *broken.ports[kGain];
   for (uint32_t i = 0; i < frames; ++i) {
@@ -51,6 +61,8 @@ void cleanup(LV2_Handle handle) { delete static_cast<Broken*>(handle); }
 
 #if defined(BROKEN_KEEPS_BUFFERS)
 constexpr const char* kUri = "urn:kqfx-test:KeepsBuffers";
+#elif defined(BROKEN_EXPENSIVE_SIZE)
+constexpr const char* kUri = "urn:kqfx-test:ExpensiveSize";
 #else
 constexpr const char* kUri = "urn:kqfx-test:AllocatesInRun";
 #endif

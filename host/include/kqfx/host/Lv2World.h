@@ -42,6 +42,10 @@ struct Lv2PortDescription {
   bool toggled = false;
   bool enumeration = false;
   bool logarithmic = false;
+  // Declared costly to change (pprops:expensive) or not meant for
+  // automation (pprops:notAutomatic): hosts leave such a port standing.
+  bool expensive = false;
+  bool notAutomatic = false;
   bool connectionOptional = false;
   bool reportsLatency = false;  // the latency output (lv2:reportsLatency or designated)
   // The range and default are fractions of the sample rate (lv2:sampleRate).

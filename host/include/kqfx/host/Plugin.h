@@ -53,6 +53,9 @@ struct ParameterInfo {
   bool toggled = false;
   bool enumeration = false;
   bool logarithmic = false;
+  // False for an LV2 port declared costly to change or not meant for
+  // automation: hosts set it, but do not move it while audio runs.
+  bool automatable = true;
   std::vector<ScalePoint> scalePoints;
 };
 
