@@ -26,6 +26,7 @@ std::vector<std::string> propertyNames(const host::Lv2PortDescription& port) {
   if (port.logarithmic) names.emplace_back("logarithmic");
   if (port.expensive) names.emplace_back("expensive");
   if (port.notAutomatic) names.emplace_back("not-automatic");
+  if (port.strictBounds) names.emplace_back("strict-bounds");
   if (port.connectionOptional) names.emplace_back("connection-optional");
   if (port.reportsLatency) names.emplace_back("reports-latency");
   if (port.sampleRateRelative) names.emplace_back("sample-rate");

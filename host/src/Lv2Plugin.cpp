@@ -113,6 +113,7 @@ Lv2Plugin::Lv2Plugin(Lv2World& world, const std::string& uri, float sampleRate,
           info.enumeration = port.enumeration;
           info.logarithmic = port.logarithmic;
           info.automatable = !port.expensive && !port.notAutomatic;
+          info.strictBounds = port.strictBounds;
           info.scalePoints = port.scalePoints;
           controls_[port.index] = info.defaultValue;
           parameters_.push_back(std::move(info));

@@ -318,6 +318,7 @@ Lv2PluginDescription Lv2World::describe(const std::string& uri) const {
   Node logarithmic(lilv_new_uri(world_, "http://lv2plug.in/ns/ext/port-props#logarithmic"));
   Node expensive(lilv_new_uri(world_, "http://lv2plug.in/ns/ext/port-props#expensive"));
   Node notAutomatic(lilv_new_uri(world_, "http://lv2plug.in/ns/ext/port-props#notAutomatic"));
+  Node strictBounds(lilv_new_uri(world_, "http://lv2plug.in/ns/ext/port-props#hasStrictBounds"));
   Node optionalConnection(lilv_new_uri(world_, LV2_CORE__connectionOptional));
   Node reportsLatency(lilv_new_uri(world_, LV2_CORE__reportsLatency));
   Node sampleRate(lilv_new_uri(world_, LV2_CORE__sampleRate));
@@ -348,6 +349,7 @@ Lv2PluginDescription Lv2World::describe(const std::string& uri) const {
     p.logarithmic = has(logarithmic);
     p.expensive = has(expensive);
     p.notAutomatic = has(notAutomatic);
+    p.strictBounds = has(strictBounds);
     p.connectionOptional = has(optionalConnection);
     p.sampleRateRelative = has(sampleRate);
     p.reportsLatency = has(reportsLatency) || (hasLatencyPort && index == latencyPort);

@@ -52,6 +52,10 @@ Lv2Rig::~Lv2Rig() {
 
 void Lv2Rig::setParameter(int32_t index, float position) {
   const host::ParameterInfo& port = plugin_->parameterInfo(index);
+  if (port.strictBounds) {
+    if (std::isnan(position)) return;
+    position = std::clamp(position, 0.0f, 1.0f);
+  }
   const float value = portValueAt(port, position);
   recordCall(CallKind::setControl, 0, port.port, 0, value);
   values_[static_cast<std::size_t>(index)] = value;

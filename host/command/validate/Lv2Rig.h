@@ -30,6 +30,7 @@ class Lv2Rig final : public PluginRig {
   void setParameter(int32_t index, float position) override;
   std::string parameterName(int32_t index) override;
   bool automatable(int32_t index) override { return plugin_->parameterInfo(index).automatable; }
+  bool strictBounds(int32_t index) override { return plugin_->parameterInfo(index).strictBounds; }
 
   void resume() override;
   void suspend() override;

@@ -107,11 +107,17 @@ CheckOutcome checkParameterFuzz(const CheckContext& context) {
     return CheckOutcome::failed(
         nonFiniteSeen(counts, "more than a second after every parameter was back in 0..1"));
   }
+  int32_t strict = 0;
+  for (int32_t p = 0; p < count; ++p) strict += rig.strictBounds(p) ? 1 : 0;
   return CheckOutcome::passed(std::to_string(wild.size()) +
                               (farOut ? " values at the edges of and far outside 0..1 (NaN, infinities, huge, negative) written to "
                                       : " values at the edges of 0..1 (-0, subnormal, -1e-7, just above 1) written to ") +
                               "every parameter " + std::to_string(context.settings.level) +
-                              " times: no crash; finite output a second after values in 0..1");
+                              " times: no crash; finite output a second after values in 0..1" +
+                              (strict > 0 ? "; " + std::to_string(strict) +
+                                                " declared to take only values in their range got "
+                                                "them clamped there, as hosts do"
+                                          : ""));
 }
 
 CheckOutcome checkThreads(const CheckContext& context) {

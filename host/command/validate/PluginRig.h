@@ -49,6 +49,10 @@ class PluginRig {
   // False for a parameter hosts set but do not move while audio runs (an
   // LV2 port declared costly to change or not meant for automation).
   virtual bool automatable(int32_t /*index*/) { return true; }
+  // True for a parameter that takes only positions in 0..1 (an LV2 port
+  // declared to take only values in its range): setParameter clamps there,
+  // as hosts do, and leaves the value as it was for a NaN.
+  virtual bool strictBounds(int32_t /*index*/) { return false; }
   // Reads back what the plug-in shows for a parameter, where the format
   // has a call for it (the value and its text in VST 2).
   virtual void readParameter(int32_t /*index*/) {}

@@ -4,6 +4,7 @@
 // definition; otherwise a plain stereo gain with one control input.
 #include <lv2/core/lv2.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <new>
 
@@ -16,6 +17,7 @@ struct Broken {
   float* outputs[2] = {};
   bool ran = false;
   float size = 0.0f;
+  bool lost = false;
 };
 
 LV2_Handle instantiate(const LV2_Descriptor*, double, const char*, const LV2_Feature* const*) {
@@ -48,9 +50,12 @@ void run(LV2_Handle handle, uint32_t frames) {
     std::free(tables);
   }
   if (broken.ports[kSize]) broken.size = *broken.ports[kSize];
+  // It takes only sizes in its range, as it declares: one outside loses
+  // its tables for good.
+  if (!(broken.size >= 1.0f && broken.size <= 8.0f)) broken.lost = true;
 #endif
   broken.ran = true;
-  const float gain = *broken.ports[kGain];
+  const float gain = broken.lost ? NAN : *broken.ports[kGain];
   for (uint32_t i = 0; i < frames; ++i) {
     broken.outputs[0][i] = gain * broken.ports[kInLeft][i];
     broken.outputs[1][i] = gain * broken.ports[kInRight][i];

@@ -46,6 +46,9 @@ struct Lv2PortDescription {
   // automation (pprops:notAutomatic): hosts leave such a port standing.
   bool expensive = false;
   bool notAutomatic = false;
+  // Declared to take only values in its range (pprops:hasStrictBounds):
+  // hosts clamp what they write there.
+  bool strictBounds = false;
   bool connectionOptional = false;
   bool reportsLatency = false;  // the latency output (lv2:reportsLatency or designated)
   // The range and default are fractions of the sample rate (lv2:sampleRate).

@@ -56,6 +56,9 @@ struct ParameterInfo {
   // False for an LV2 port declared costly to change or not meant for
   // automation: hosts set it, but do not move it while audio runs.
   bool automatable = true;
+  // True for an LV2 port declared to take only values in its range: hosts
+  // clamp what they write there.
+  bool strictBounds = false;
   std::vector<ScalePoint> scalePoints;
 };
 
