@@ -5,6 +5,7 @@
 #include <lv2/core/lv2.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <new>
 
@@ -18,10 +19,37 @@ struct Broken {
   bool ran = false;
   float size = 0.0f;
   bool lost = false;
+  bool louder = false;
 };
 
+#if defined(BROKEN_UNSTEADY)
+// Counts its instances, across processes, in the file the environment
+// variable KQFX_TEST_INSTANCE_COUNT names.
+int nextInstance() {
+  const char* path = std::getenv("KQFX_TEST_INSTANCE_COUNT");
+  if (!path) return 0;
+  int count = 0;
+  if (FILE* file = std::fopen(path, "r")) {
+    if (std::fscanf(file, "%d", &count) != 1) count = 0;
+    std::fclose(file);
+  }
+  if (FILE* file = std::fopen(path, "w")) {
+    std::fprintf(file, "%d", ++count);
+    std::fclose(file);
+  }
+  return count;
+}
+#endif
+
 LV2_Handle instantiate(const LV2_Descriptor*, double, const char*, const LV2_Feature* const*) {
-  return new (std::nothrow) Broken;
+  Broken* broken = new (std::nothrow) Broken;
+#if defined(BROKEN_UNSTEADY)
+  // The fifth instance renders louder: in a connections check the first
+  // render with the ports moved, after loading, reading the parameters and
+  // two renders alike.
+  if (broken && nextInstance() == 5) broken->louder = true;
+#endif
+  return broken;
 }
 
 void connectPort(LV2_Handle handle, uint32_t port, void* data) {
@@ -55,7 +83,7 @@ void run(LV2_Handle handle, uint32_t frames) {
   if (!(broken.size >= 1.0f && broken.size <= 8.0f)) broken.lost = true;
 #endif
   broken.ran = true;
-  const float gain = broken.lost ? NAN : *broken.ports[kGain];
+  const float gain = broken.lost ? NAN : *broken.ports[kGain] * (broken.louder ? 1.5f : 1.0f);
   for (uint32_t i = 0; i < frames; ++i) {
     broken.outputs[0][i] = gain * broken.ports[kInLeft][i];
     broken.outputs[1][i] = gain * broken.ports[kInRight][i];
@@ -68,6 +96,8 @@ void cleanup(LV2_Handle handle) { delete static_cast<Broken*>(handle); }
 constexpr const char* kUri = "urn:kqfx-test:KeepsBuffers";
 #elif defined(BROKEN_EXPENSIVE_SIZE)
 constexpr const char* kUri = "urn:kqfx-test:ExpensiveSize";
+#elif defined(BROKEN_UNSTEADY)
+constexpr const char* kUri = "urn:kqfx-test:Unsteady";
 #else
 constexpr const char* kUri = "urn:kqfx-test:AllocatesInRun";
 #endif
