@@ -51,8 +51,10 @@ ChannelMap defaultChannelMap(int32_t inputs, int32_t outputs);
 // inputs with what feeds them, the outputs written left and right.
 std::string channelMapText(const ChannelMap& map);
 
-// The most channels a plug-in may declare and still be run.
-constexpr int32_t kMaxPluginChannels = 64;
+// The most channels a plug-in may declare and still be run: beyond any
+// real plug-in (LSP's 48-voice multisampler has 98 outputs), short of a
+// count read from a broken record.
+constexpr int32_t kMaxPluginChannels = 256;
 
 class RenderLoop {
  public:
