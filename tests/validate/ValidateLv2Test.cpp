@@ -60,10 +60,10 @@ TEST(ValidateLv2, BrokenPluginsAreCaughtByTheirChecks) {
 }
 
 // A plug-in whose output differs between renders only now and then is not
-// failed on the one render that differed: the connections check renders
-// with the ports moved a second time and, when the two differ, says it
-// could not compare.
-TEST(ValidateLv2, ARenderThatDiffersOnlyOnceIsNotTakenForAConnectionFault) {
+// failed on the one render that differed: the connections and in-place
+// checks render the differing way a second time and, when the two differ,
+// say they could not compare.
+TEST(ValidateLv2, ARenderThatDiffersOnlyOnceIsNotTakenForABufferFault) {
   ScratchFolder scratch;
   const CommandResult result =
       runKqfx({"validate", "urn:kqfx-test:Unsteady", "--level", "1", "--check", "connections"},
@@ -75,6 +75,16 @@ TEST(ValidateLv2, ARenderThatDiffersOnlyOnceIsNotTakenForAConnectionFault) {
             "compared, as two renders with the ports moved differ by up to -9.5 dB relative to the "
             "signal's peak, from frame 0")
       << result.out;
+
+  ScratchFolder again;
+  const CommandResult inPlace =
+      runKqfx({"validate", "urn:kqfx-test:Unsteady", "--level", "1", "--check", "in-place"},
+              {{"LV2_PATH", KQFX_BROKEN_LV2_DIR}, {"KQFX_TEST_INSTANCE_COUNT", again / "count"}});
+  EXPECT_EQ(inPlace.status, 0) << inPlace.out;
+  EXPECT_EQ(lineStarting(inPlace.out, "SKIP  in-place"),
+            "SKIP  in-place        in-place output finite; not compared, as two renders in place "
+            "differ by up to -9.5 dB relative to the signal's peak, from frame 0")
+      << inPlace.out;
 }
 
 // A port declared costly to change is set, as a host sets it, but not

@@ -44,9 +44,9 @@ int nextInstance() {
 LV2_Handle instantiate(const LV2_Descriptor*, double, const char*, const LV2_Feature* const*) {
   Broken* broken = new (std::nothrow) Broken;
 #if defined(BROKEN_UNSTEADY)
-  // The fifth instance renders louder: in a connections check the first
-  // render with the ports moved, after loading, reading the parameters and
-  // two renders alike.
+  // The fifth instance renders louder: after loading, reading the
+  // parameters and two renders alike, the first render with the ports
+  // moved in a connections check, or in place in an in-place check.
   if (broken && nextInstance() == 5) broken->louder = true;
 #endif
   return broken;
